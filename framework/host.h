@@ -66,7 +66,10 @@ void addint(Method method);
 void addfloat(Method method);
 void z_add_signalmethod();
 
-// Instances, inlets and outlets, called from the new routine.
+// Instances, inlets and outlets, called from the new routine. A new routine
+// that cannot get the memory it needs releases what it did get and returns
+// null; the host then discards the record and reports that the object could
+// not be created.
 void* newobject(Class* objectClass);
 void z_dsp_setup(void* record, int signalInlets);
 void floatin(void* record, int inletNumber);

@@ -5,21 +5,9 @@
 
 #include "host.h"
 #include "object.h"
+#include "overtoner.h"
 
 namespace {
-
-struct Overtoner {
-  host::ObjectHeader header;
-  float sampleRate;
-  float vectorSize;
-  float level1;
-  float level2;
-  float level3;
-  float level4;
-  float level5;
-  float level7;
-  float normGain;
-};
 
 host::Class* overtonerClass;
 

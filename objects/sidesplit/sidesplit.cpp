@@ -2,15 +2,9 @@
 // gain for the mid and one for the side component.
 #include "host.h"
 #include "object.h"
+#include "sidesplit.h"
 
 namespace {
-
-struct Sidesplit {
-  host::ObjectHeader header;
-  float midGain;
-  float sideGain;
-  int32_t direction;  // 0: LR>MS (encode), 1: MS>LR (decode)
-};
 
 host::Class* sidesplitClass;
 
