@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "overtoner/overtoner.h"
+#include "rig.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string LEVEL_ERROR = "error: overtoner~: value must be >= -60.0dB and <= 0.0dB.";
+
+TEST(Overtoner, DefaultsPassTheInputAlmostUnchanged) {
+  Rig rig("overtoner~");
+  const auto out = rig.run({1.0f, 0.0f, 0.5f, -1.0f});
+  EXPECT_EQ(out[0], 1.0f);
+  EXPECT_EQ(out[1], 0.0f);
+  EXPECT_NEAR(out[2], (0.5 - 0.001) / 1.005, 1e-6);
+  // T2..T7 at -1 are 1, -1, 1, -1, -1
+  EXPECT_NEAR(out[3], -1.001 / 1.005, 1e-6);
+  EXPECT_EQ(rig.record<Overtoner>().normGain, static_cast<float>(1.0 / 1.005f));
+}
+
+TEST(Overtoner, AllPartialsAtFullLevelAverageThePolynomials) {
+  Rig rig("overtoner~");
+  for (const char* message : {"p1 0", "p2 0", "p3 0", "p4 0", "p5 0", "p7 0"}) rig.send(message);
+  const auto out = rig.run({-1.0f, 1.0f, 0.5f});
+  EXPECT_NEAR(out[0], -2.0 / 6.0, 1e-7);
+  EXPECT_EQ(out[1], 1.0f);
+  // T1..T7 at 0.5: 0.5, -0.5, -1, -0.5, 0.5, 0.5
+  EXPECT_NEAR(out[2], -0.5 / 6.0, 1e-7);
+}
+
+TEST(Overtoner, SecondPartialDoublesTheFrequencyOfACosine) {
+  Rig rig("overtoner~");
+  for (const char* message : {"p1 -60", "p2 0", "p3 -60", "p4 -60", "p5 -60", "p7 -60"}) rig.send(message);
+  const size_t period = 64;
+  std::vector<float> cosine(period * 4);
+  for (size_t i = 0; i < cosine.size(); i++)
+    cosine[i] = static_cast<float>(std::cos(2.0 * M_PI * static_cast<double>(i) / period));
+  const auto out = rig.run(cosine);
+  for (size_t i = 0; i < cosine.size(); i++) {
+    const double twice = std::cos(4.0 * M_PI * static_cast<double>(i) / period);
+    EXPECT_NEAR(out[i], twice, 0.01) << i;
+  }
+}
+
+TEST(Overtoner, InputsBeyondFullScaleAreNotLimited) {
+  Rig rig("overtoner~");
+  const auto out = rig.run({2.0f});
+  // (2 + 0.001 * (7 + 26 + 97 + 362 + 5042)) / 1.005
+  EXPECT_NEAR(out[0], 7.5, 0.05);
+}
+
+TEST(Overtoner, LevelsMustLieBetweenMinusSixtyAndZeroDecibels) {
+  Rig rig("overtoner~");
+  rig.send("p3 -60");
+  EXPECT_EQ(rig.record<Overtoner>().level3, 0.001f);
+  rig.send("p3 0.5");
+  rig.send("p7 -61");
+  rig.send("p1 -60.0001");
+  EXPECT_EQ(rig.console(), (Lines{LEVEL_ERROR, LEVEL_ERROR, LEVEL_ERROR}));
+  EXPECT_EQ(rig.record<Overtoner>().level3, 0.001f);
+  EXPECT_EQ(rig.record<Overtoner>().level7, 0.0f);
+  EXPECT_EQ(rig.record<Overtoner>().level1, 1.0f);
+  rig.send("p6 0");
+  EXPECT_EQ(rig.console(), (Lines{"error: overtoner~: no method for 'p6'"}));
+}
+
+TEST(Overtoner, LevelChangesTakeEffectAtTheNextBlock) {
+  Rig rig("overtoner~", 44100.0f, 4);
+  const std::vector<float> ones(4, 0.5f);
+  const float before = rig.run(ones)[0];
+  rig.send("p2 0");
+  const float after = rig.run(ones)[0];
+  EXPECT_NE(before, after);
+  // T2..T7 at 0.5 are -0.5, -1, -0.5, 0.5, 0.5; T2 now weighs 1.0
+  EXPECT_NEAR(after, (0.5 - 0.5 + 0.001 * (-1.0 - 0.5 + 0.5 + 0.5)) / 2.004, 1e-6);
+}
+
+TEST(Overtoner, InPlaceAndEmptyBlocks) {
+  Rig separate("overtoner~");
+  Rig shared("overtoner~");
+  shared.dsp(44100.0f, 64, true);
+  for (Rig* rig : {&separate, &shared}) rig->send("p5 -3");
+  std::vector<float> ramp(300);
+  for (size_t i = 0; i < ramp.size(); i++) ramp[i] = static_cast<float>(i) / 150.0f - 1.0f;
+  EXPECT_EQ(separate.run(ramp), shared.run(ramp));
+
+  Rig empty("overtoner~", 44100.0f, 0);
+  float untouched = 7.0f;
+  const float* in = &untouched;
+  float* out = &untouched;
+  empty.instance().process(&in, &out);
+  EXPECT_EQ(untouched, 7.0f);
+}
+
+TEST(Overtoner, RecordsRateAndBlockSizeInDsp) {
+  Rig rig("overtoner~", 48000.0f, 128);
+  EXPECT_EQ(rig.record<Overtoner>().sampleRate, 48000.0f);
+  EXPECT_EQ(rig.record<Overtoner>().vectorSize, 128.0f);
+}
+
+}  // namespace
