@@ -7,14 +7,14 @@
 
 namespace standin {
 
-namespace {
-bool read_number(const std::string& token, double& number) {
-  const char* start = token.c_str();
+bool parse_number(const std::string& text, double& number) {
+  const char* start = text.c_str();
   char* end = nullptr;
   number = std::strtod(start, &end);
   return end != start && *end == '\0';
 }
 
+namespace {
 bool is_integer_text(const std::string& token) {
   size_t i = (token[0] == '-' || token[0] == '+') ? 1 : 0;
   if (i == token.size()) return false;
@@ -25,7 +25,7 @@ bool is_integer_text(const std::string& token) {
 
 Value value_of(const std::string& token) {
   Value value{false, false, 0.0, token};
-  if (read_number(token, value.number)) {
+  if (parse_number(token, value.number)) {
     value.isNumber = true;
     value.isInteger = is_integer_text(token);
   }

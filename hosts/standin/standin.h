@@ -55,6 +55,9 @@ struct Message {
   std::vector<Value> arguments;
 };
 
+// Reads a whole text as a number ("500", "-0.5", "1e3", also "nan" and "inf").
+bool parse_number(const std::string& text, double& number);
+
 // Parses "time 500", "12tet", "0.5", "60 100", "2: -6" or "1: 60 100".
 // Returns false and sets errorText for an empty or malformed text.
 bool parse_message(const std::string& text, Message& message, std::string& errorText);

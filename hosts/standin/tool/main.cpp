@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render.h"
+#include "score.h"
 #include "standin.h"
 
 using tildefx_tool::RenderOptions;
@@ -41,12 +42,6 @@ int usage_error(const std::string& reason) {
   return 2;
 }
 
-bool read_number(const char* text, double& number) {
-  char* end = nullptr;
-  number = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(number);
-}
-
 int run_render(const std::vector<std::string>& args) {
   RenderOptions options;
   std::vector<std::string> positional;
@@ -57,16 +52,16 @@ int run_render(const std::vector<std::string>& args) {
     if (takesValue && i + 1 >= args.size()) return usage_error(arg + " needs a value");
     double number = 0.0;
     if (arg == "--block") {
-      if (!read_number(args[++i].c_str(), number) || number != std::floor(number) || number < 1 ||
-          number > 65536)
+      if (!tildefx_tool::parse_finite_number(args[++i], number) || number != std::floor(number) || number < 1 ||
+          number > tildefx_tool::MAX_BLOCK_SIZE)
         return usage_error("--block needs a whole number from 1 to 65536");
       options.blockSize = static_cast<int>(number);
     } else if (arg == "--rate") {
-      if (!read_number(args[++i].c_str(), number) || number <= 0 || number > 1.0e7)
+      if (!tildefx_tool::parse_finite_number(args[++i], number) || number <= 0 || number > 1.0e7)
         return usage_error("--rate needs a sample rate in Hz above 0");
       options.sampleRate = number;
     } else if (arg == "--tail") {
-      if (!read_number(args[++i].c_str(), number) || number < 0 || number > 86400)
+      if (!tildefx_tool::parse_finite_number(args[++i], number) || number < 0 || number > 86400)
         return usage_error("--tail needs a number of seconds from 0 to 86400");
       options.tailSeconds = number;
     } else if (arg == "--score") {

@@ -5,21 +5,21 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin.h"
+
 namespace tildefx_tool {
 
-namespace {
-bool whole_number(const std::string& text, double& number) {
-  const char* start = text.c_str();
-  char* end = nullptr;
-  number = std::strtod(start, &end);
-  return end != start && *end == '\0' && std::isfinite(number);
+bool parse_finite_number(const std::string& text, double& number) {
+  return standin::parse_number(text, number) && std::isfinite(number);
 }
+
+namespace {
 
 bool parse_time(std::string token, double sampleRate, int64_t& sample) {
   const bool seconds = !token.empty() && token.back() == 's';
   if (seconds) token.pop_back();
   double value = 0.0;
-  if (!whole_number(token, value) || value < 0.0) return false;
+  if (!parse_finite_number(token, value) || value < 0.0) return false;
   if (seconds) value *= sampleRate;
   if (!seconds && value != std::floor(value)) return false;
   if (value > 9.0e15) return false;
@@ -67,7 +67,7 @@ bool parse_dsp_directive(const std::string& text, DspChange& change, std::string
   std::string keyword, rate, block, extra;
   words >> keyword >> rate >> block;
   double rateValue = 0.0, blockValue = 0.0;
-  if (!whole_number(rate, rateValue) || !whole_number(block, blockValue) || (words >> extra)) {
+  if (!parse_finite_number(rate, rateValue) || !parse_finite_number(block, blockValue) || (words >> extra)) {
     errorText = "'" + text + "': write dsp RATE BLOCK";
     return false;
   }

@@ -27,6 +27,9 @@ struct DspChange {
 bool is_dsp_directive(const std::string& text);
 bool parse_dsp_directive(const std::string& text, DspChange& change, std::string& errorText);
 
+// Reads a whole text as a finite number.
+bool parse_finite_number(const std::string& text, double& number);
+
 constexpr int MAX_BLOCK_SIZE = 65536;
 
 }  // namespace tildefx_tool
