@@ -1,0 +1,471 @@
+// echoloom~: a modulated delay. A delay line of up to 5 seconds is read by one
+// head, or by two heads crossfaded half a cycle apart, whose delay a
+// low-frequency oscillator of six shapes sweeps. The repeats go back into the
+// line through a resonant low-pass, a DC blocker (above unity gain) and an
+// arctangent; the feedback polarity can be switched, and freeze makes the
+// line loop what it holds.
+#include <cmath>
+#include <cstdint>
+
+#include "delay_line.h"
+#include "echoloom.h"
+#include "glide.h"
+#include "host.h"
+#include "interpolate4.h"
+#include "object.h"
+
+namespace {
+
+host::Class* echoloomClass;
+
+// The delay line and every waveform table hold 2^20 samples.
+constexpr int32_t LINE_LENGTH = 1 << 20;
+// The engine takes a latched shape value above this as the random shape.
+constexpr float RANDOM_SHAPE_ABOVE = 0.833333313f;
+// Above this cutoff the low-pass is bypassed (its state still follows).
+constexpr double FILTER_OFF_ABOVE = 19000.0;
+// A read position nearer than this would put the interpolator's last point
+// ahead of the write index.
+constexpr float NEAREST_POSITION = 2.0f;
+
+const char* const TIME_ERROR = "time value must be >= 1.0 ms and <= 5000.0 ms.";
+const char* const FEEDBACK_ERROR = "feedback value must be >= 0% and <= 200%.";
+const char* const LFO_FREQ_ERROR = "lfoFreq value must be >= 0.01 Hz and <= 10.0 Hz.";
+const char* const LFO_DEPTH_ERROR = "lfoDepth value must be >= 0.0% and <= 100.0%.";
+const char* const LFO_SHAPE_ERROR = "lfoShape value must be either 0, 1, 2, 3, 4, or 5.";
+const char* const LFO_PHASE_ERROR = "lfoPhase value must be >= -180 deg and <= 180 deg.";
+const char* const FILTER_FREQ_ERROR = "filterFreq value must be >= 20 Hz and <= 20000 Hz.";
+const char* const RESONANCE_ERROR = "resonance value must be >= 0% and <= 100%.";
+const char* const FEEDBACK_SWITCH_ERROR = "feedbackSwitch value must be 0 or 1.";
+const char* const FREEZE_ERROR = "freeze value must be 0 or 1.";
+const char* const HEADS_ERROR = "head value must be 1 or 2.";
+
+// ---- Cycle positions -------------------------------------------------------
+
+// A cycle position brought into [0, length). The usual wrap subtracts one
+// cycle; this covers a step of more than a cycle (a rate above the sample
+// rate) and a phase driven backwards by an overshooting rate ramp.
+float wrap_phase(float phase, float length) {
+  double wrapped = std::fmod(static_cast<double>(phase), static_cast<double>(length));
+  if (wrapped < 0.0) wrapped += length;
+  const float result = static_cast<float>(wrapped);
+  return result < length ? result : 0.0f;
+}
+
+// ---- Creation and release --------------------------------------------------
+
+float* allocate_samples(size_t count) {
+  return static_cast<float*>(host::malloc(count * sizeof(float)));
+}
+
+void release_buffers(Echoloom* x) {
+  tildefx::release_malloc_block(x->ringBuffer);
+  tildefx::release_malloc_block(x->sineTable);
+  tildefx::release_malloc_block(x->squareTable);
+  tildefx::release_malloc_block(x->triangleTable);
+  tildefx::release_malloc_block(x->rampUpTable);
+  tildefx::release_malloc_block(x->rampDownTable);
+}
+
+bool buffers_complete(const Echoloom* x) {
+  return x->ringBuffer != nullptr && x->sineTable != nullptr && x->squareTable != nullptr &&
+         x->triangleTable != nullptr && x->rampUpTable != nullptr && x->rampDownTable != nullptr;
+}
+
+// One cycle of each shape over the table length N; every entry is computed
+// in double and stored as a float.
+void fill_tables(Echoloom* x) {
+  const int32_t length = static_cast<int32_t>(x->tableLength);
+  const int32_t half = length / 2;
+  const double n = x->tableLength;
+  for (int32_t k = 0; k < length; k++) {
+    const double step = static_cast<float>(k);
+    x->sineTable[k] = static_cast<float>(std::sin(step * x->twoPi / n));
+    x->squareTable[k] = k < half ? 1.0f : -1.0f;
+    x->triangleTable[k] =
+        static_cast<float>(k < half ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
+    x->rampUpTable[k] = static_cast<float>(2.0 * step / n - 1.0);
+    x->rampDownTable[k] = static_cast<float>(1.0 - 2.0 * step / n);
+  }
+}
+
+void* echoloom_new() {
+  auto* x = static_cast<Echoloom*>(host::newobject(echoloomClass));
+  if (x == nullptr) return nullptr;
+  host::z_dsp_setup(x, 1);
+  host::outlet_new(x, "signal");
+  x->ringBuffer = nullptr;
+  x->lfoTable = nullptr;
+  x->sineTable = nullptr;
+  x->squareTable = nullptr;
+  x->triangleTable = nullptr;
+  x->rampUpTable = nullptr;
+  x->rampDownTable = nullptr;
+  x->twoPi = static_cast<float>(8.0 * static_cast<float>(std::atan(1.0)));
+
+  x->sampleRate = 44100.0f;
+  x->vectorSize = 64.0f;
+  x->rampFactor = 1.0f / 64.0f;
+  x->readIndex1 = 0;
+  x->readIndex2 = 0;
+  x->writeIndex = 0;
+  x->bufferLength = LINE_LENGTH;
+  x->indexMask = LINE_LENGTH - 1;
+  x->ringBuffer = allocate_samples(static_cast<size_t>(x->bufferLength));
+
+  x->targetTime = 0.1f;
+  x->currentTime = 0.1f;
+  x->timeStep = 0.0f;
+  x->targetFeedback = 0.5f;
+  x->currentFeedback = 0.5f;
+  x->lfoValue1 = 0.0f;
+  x->lfoValue2 = 0.0f;
+  x->randomSlope = 0.0f;
+  x->phase1 = 0.75f;
+  x->phase2 = 0.75f;
+  x->tableLength = static_cast<float>(LINE_LENGTH);
+  x->sineTable = allocate_samples(static_cast<size_t>(x->tableLength));
+  x->squareTable = allocate_samples(static_cast<size_t>(x->tableLength));
+  x->triangleTable = allocate_samples(static_cast<size_t>(x->tableLength));
+  x->rampUpTable = allocate_samples(static_cast<size_t>(x->tableLength));
+  x->rampDownTable = allocate_samples(static_cast<size_t>(x->tableLength));
+
+  x->targetLfoFreq = 0.2f;
+  x->currentLfoFreq = 0.2f;
+  x->targetDepth = 0.0f;
+  x->currentDepth = 0.0f;
+  x->depthStep = 0.0f;
+  x->depthBlocksLeft = 0;
+  x->shapeValue = 0.0f;
+  x->latchedShapeValue = 0.0f;
+
+  // Without the line and all five tables the perform routine has nothing
+  // to run on: refuse the instance.
+  if (!buffers_complete(x)) {
+    release_buffers(x);
+    return nullptr;
+  }
+  for (int32_t i = 0; i < x->bufferLength; i++) x->ringBuffer[i] = 0.0f;
+  fill_tables(x);
+
+  x->targetFilterFreq = 20000.0f;
+  x->currentFilterFreq = 20000.0f;
+  x->targetResonance = 0.5f;
+  x->currentResonance = 0.5f;
+  x->freeze = 0;
+  x->secondHead = 0;
+  x->feedbackSwitch = 1;
+  x->lfoTable = x->sineTable;
+  x->filterIn1 = 0.0f;
+  x->filterIn2 = 0.0f;
+  x->filterOut1 = 0.0f;
+  x->filterOut2 = 0.0f;
+  x->dcLastOut = 0.0f;
+  x->dcLastIn = 0.0f;
+  return x;
+}
+
+void echoloom_free(Echoloom* x) {
+  host::z_dsp_free(x);
+  release_buffers(x);
+}
+
+// ---- Messages --------------------------------------------------------------
+
+void echoloom_time(Echoloom* x, double ms) {
+  if (!tildefx::check_range(ms, 1.0, 5000.0, TIME_ERROR)) return;
+  x->targetTime = static_cast<float>(ms / 1000.0);
+  // A linear glide lasting 0.1 s.
+  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
+                                   (static_cast<double>(x->sampleRate) * 0.1f));
+}
+
+void echoloom_feedback(Echoloom* x, double percent) {
+  if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
+    x->targetFeedback = static_cast<float>(percent / 200.0);
+}
+
+void echoloom_lfo_freq(Echoloom* x, double hz) {
+  if (tildefx::check_range(hz, 0.01, 10.0, LFO_FREQ_ERROR)) x->targetLfoFreq = static_cast<float>(hz);
+}
+
+// Whole blocks in one second at the recorded rate and block length; the
+// depth glide runs one block more. Without a block length there are none.
+int32_t blocks_in_one_second(float sampleRate, float vectorSize) {
+  if (!(vectorSize >= 1.0f)) return 0;
+  const double blocks = std::trunc(std::trunc(static_cast<double>(sampleRate)) / vectorSize);
+  return blocks < 2147483647.0 ? static_cast<int32_t>(blocks) : 2147483647;
+}
+
+void echoloom_lfo_depth(Echoloom* x, double percent) {
+  if (!tildefx::check_range(percent, 0.0, 100.0, LFO_DEPTH_ERROR)) return;
+  x->targetDepth = static_cast<float>(percent / 100.0);
+  x->depthStep = static_cast<float>((static_cast<double>(x->targetDepth) - x->currentDepth) /
+                                    x->sampleRate);
+  x->depthBlocksLeft = blocks_in_one_second(x->sampleRate, x->vectorSize);
+}
+
+// Shapes 0 to 5 arrive as value / 5: sine, triangle, square, rising ramp,
+// falling ramp, and the random shape, which keeps the table it had.
+float* table_for_shape(const Echoloom* x, float shapeValue) {
+  if (shapeValue < 0.1666666) return x->sineTable;
+  if (shapeValue < 0.33333333) return x->triangleTable;
+  if (shapeValue < 0.5) return x->squareTable;
+  if (shapeValue < 0.66666666) return x->rampUpTable;
+  if (shapeValue < 0.83333333) return x->rampDownTable;
+  return x->lfoTable;
+}
+
+void echoloom_lfo_shape(Echoloom* x, double shape) {
+  if (!tildefx::check_range(shape, 0.0, 5.0, LFO_SHAPE_ERROR)) return;
+  x->shapeValue = static_cast<float>(shape / 5.0);
+  x->lfoTable = table_for_shape(x, x->shapeValue);
+}
+
+// The angle places the first head in its cycle: -180 degrees at the start,
+// 0 halfway, 180 back at the start. The second head stays half a cycle on.
+void echoloom_lfo_phase(Echoloom* x, double degrees) {
+  if (!tildefx::check_range(degrees, -180.0, 180.0, LFO_PHASE_ERROR)) return;
+  const float fraction = static_cast<float>((degrees + 180.0) / 360.0);
+  x->phase1 = wrap_phase(static_cast<float>(static_cast<double>(fraction) * x->tableLength),
+                         x->tableLength);
+}
+
+void echoloom_filter_freq(Echoloom* x, double hz) {
+  if (tildefx::check_range(hz, 20.0, 20000.0, FILTER_FREQ_ERROR))
+    x->targetFilterFreq = static_cast<float>(hz);
+}
+
+void echoloom_resonance(Echoloom* x, double percent) {
+  if (tildefx::check_range(percent, 0.0, 100.0, RESONANCE_ERROR))
+    x->targetResonance = static_cast<float>(percent / 100.0);
+}
+
+void echoloom_feedback_switch(Echoloom* x, double value) {
+  if (tildefx::check_range(value, 0.0, 1.0, FEEDBACK_SWITCH_ERROR))
+    x->feedbackSwitch = static_cast<int32_t>(value);
+}
+
+void echoloom_freeze(Echoloom* x, double value) {
+  if (tildefx::check_range(value, 0.0, 1.0, FREEZE_ERROR)) x->freeze = static_cast<int32_t>(value);
+}
+
+void echoloom_heads(Echoloom* x, double heads) {
+  if (tildefx::check_range(heads, 1.0, 2.0, HEADS_ERROR))
+    x->secondHead = static_cast<int32_t>(heads) - 1;
+}
+
+// ---- The engine ------------------------------------------------------------
+
+// What a block fixes at its start.
+struct BlockSettings {
+  float feedbackStep;
+  float lfoFreqStep;
+  bool randomShape;
+  bool filterOn;
+  float dcPole;
+  float longestPosition;  // the furthest read position the line holds
+  tildefx::LowpassCoefficients lowpass;
+};
+
+BlockSettings start_block(Echoloom* x) {
+  BlockSettings block;
+  // Both ramps use the fixed factor, whatever the block length.
+  block.feedbackStep = static_cast<float>(
+      (static_cast<double>(x->targetFeedback) - x->currentFeedback) * x->rampFactor);
+  block.lfoFreqStep = static_cast<float>(
+      (static_cast<double>(x->targetLfoFreq) - x->currentLfoFreq) * x->rampFactor);
+  x->latchedShapeValue = x->shapeValue;
+  x->currentResonance = x->targetResonance;
+  x->currentFilterFreq = x->targetFilterFreq;
+  block.randomShape = x->latchedShapeValue > RANDOM_SHAPE_ABOVE;
+  block.filterOn = !(x->currentFilterFreq > FILTER_OFF_ABOVE);
+  block.dcPole = tildefx::dc_blocker_pole(x->sampleRate);
+  block.longestPosition = static_cast<float>(x->bufferLength - 1);
+  block.lowpass =
+      tildefx::lowpass_coefficients(x->currentFilterFreq, x->currentResonance, x->sampleRate);
+  return block;
+}
+
+// A new random segment: lfoValue1 heads for a goal drawn from -depth..+depth
+// and reaches it after one cycle.
+void start_random_segment(Echoloom* x, float rate) {
+  const float q = static_cast<float>(host::rand() / 32767.0);
+  const float goal = static_cast<float>((q * 2.0 - 1.0) * x->currentDepth);
+  x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * rate);
+}
+
+// The first head's modulation value is taken before its phase advances; each
+// wrap of the phase draws the next random segment, whatever the shape.
+void modulate_first_head(Echoloom* x, bool randomShape) {
+  if (randomShape)
+    x->lfoValue1 = static_cast<float>(static_cast<double>(x->lfoValue1) + x->randomSlope);
+  else
+    x->lfoValue1 = static_cast<float>(
+        static_cast<double>(x->lfoTable[static_cast<int32_t>(x->phase1)]) * x->currentDepth);
+
+  const float rate = static_cast<float>(static_cast<double>(x->currentLfoFreq) / x->sampleRate);
+  const float step = static_cast<float>(static_cast<double>(rate) * x->tableLength);
+  x->phase1 = static_cast<float>(static_cast<double>(x->phase1) + step);
+  if (x->phase1 >= x->tableLength) {
+    x->phase1 = static_cast<float>(static_cast<double>(x->phase1) - x->tableLength);
+    start_random_segment(x, rate);
+  }
+  if (!(x->phase1 >= 0.0f && x->phase1 < x->tableLength))
+    x->phase1 = wrap_phase(x->phase1, x->tableLength);
+}
+
+// The second head runs half a cycle ahead of the first. Under the random
+// shape it mirrors the first head's value, as it does for the symmetric
+// table shapes, and keeps its place in the crossfade.
+void modulate_second_head(Echoloom* x, bool randomShape) {
+  x->phase2 = static_cast<float>(x->tableLength * 0.5 + x->phase1);
+  if (x->phase2 >= x->tableLength)
+    x->phase2 = static_cast<float>(static_cast<double>(x->phase2) - x->tableLength);
+  if (randomShape)
+    x->lfoValue2 = -x->lfoValue1;
+  else
+    x->lfoValue2 = static_cast<float>(
+        static_cast<double>(x->lfoTable[static_cast<int32_t>(x->phase2)]) * x->currentDepth);
+}
+
+// How far behind the write index a head reads, in samples, for the delay D
+// and the modulation value v: D * (1 + v) + 2, kept within the line.
+float head_position(float delay, float lfoValue, float longest) {
+  const float swept = static_cast<float>(static_cast<double>(delay) * lfoValue + delay);
+  const float position = static_cast<float>(static_cast<double>(swept) + 2.0);
+  if (position > longest) return longest;
+  if (!(position >= NEAREST_POSITION)) return NEAREST_POSITION;
+  return position;
+}
+
+int32_t read_index(const Echoloom* x, float position) {
+  return (x->writeIndex - static_cast<int32_t>(position)) & x->indexMask;
+}
+
+// The fraction runs from the sample at the read index towards the one after.
+float read_fraction(float position) {
+  const float fraction =
+      static_cast<float>(static_cast<double>(position) - static_cast<int32_t>(position));
+  return static_cast<float>(1.0 - fraction);
+}
+
+float read_line(const Echoloom* x, int32_t index, float fraction) {
+  const float* line = x->ringBuffer;
+  const int32_t mask = x->indexMask;
+  return tildefx::interpolate4(fraction, line[(index - 1) & mask], line[index],
+                               line[(index + 1) & mask], line[(index + 2) & mask]);
+}
+
+// Each head is weighted by (1 + triangle) / 2 of its own cycle position: 0
+// at the start of its cycle, 1 in the middle, the two weights adding to 1.
+float crossfade_heads(const Echoloom* x, float head1, float head2) {
+  const float* window = x->triangleTable;
+  const double weight1 = 1.0 + window[static_cast<int32_t>(x->phase1)];
+  const double weight2 = 1.0 + window[static_cast<int32_t>(x->phase2)];
+  const float sum = static_cast<float>(weight2 * head2 + weight1 * head1);
+  return static_cast<float>(sum * 0.5);
+}
+
+// Input plus the fed-back repeat, through the low-pass, the DC blocker while
+// the gain is above 1, and the arctangent into the line.
+void write_line(Echoloom* x, const BlockSettings& block, double gain, float delayed, float input) {
+  const float sum = static_cast<float>(gain * delayed + input);
+  const float filtered = tildefx::lowpass_tick(block.lowpass, sum, x->filterIn1, x->filterIn2,
+                                               x->filterOut1, x->filterOut2);
+  float written = block.filterOn ? filtered : sum;
+  if (gain > 1.0) written = tildefx::dc_block(written, block.dcPole, x->dcLastIn, x->dcLastOut);
+  x->ringBuffer[x->writeIndex] = tildefx::saturate_for_line(written);
+}
+
+void end_sample(Echoloom* x, const BlockSettings& block) {
+  x->currentFeedback = static_cast<float>(static_cast<double>(x->currentFeedback) + block.feedbackStep);
+  x->writeIndex = (x->writeIndex + 1) & x->indexMask;
+  x->currentLfoFreq = static_cast<float>(static_cast<double>(x->currentLfoFreq) + block.lfoFreqStep);
+  x->currentDepth = static_cast<float>(static_cast<double>(x->currentDepth) + x->depthStep);
+  tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
+}
+
+// The ramps land on their targets; the depth glide counts down its blocks.
+void end_block(Echoloom* x) {
+  x->currentFeedback = x->targetFeedback;
+  x->currentLfoFreq = x->targetLfoFreq;
+  tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
+}
+
+host::Word* echoloom_perform(host::Word* w) {
+  auto* x = reinterpret_cast<Echoloom*>(w[1]);
+  const float* in = reinterpret_cast<const float*>(w[2]);
+  float* out = reinterpret_cast<float*>(w[3]);
+  const int n = static_cast<int>(w[4]);
+  const BlockSettings block = start_block(x);
+
+  // The switches, the table and the time glide are read every sample.
+  for (int i = 0; i < n; i++) {
+    const float input = in[i];
+    modulate_first_head(x, block.randomShape);
+    const bool twoHeads = x->secondHead == 1;
+    if (twoHeads) modulate_second_head(x, block.randomShape);
+
+    const float delay = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate);
+    const float position1 = head_position(delay, x->lfoValue1, block.longestPosition);
+    x->readIndex1 = read_index(x, position1);
+    float position2 = 0.0f;
+    if (twoHeads) {
+      position2 = head_position(delay, x->lfoValue2, block.longestPosition);
+      x->readIndex2 = read_index(x, position2);
+    }
+    const double gain =
+        x->feedbackSwitch == 1 ? 2.0 * x->currentFeedback : -(2.0 * x->currentFeedback);
+
+    if (x->freeze != 0) {
+      // The line loops: each slot takes the sample trunc(p1) behind it.
+      x->ringBuffer[x->writeIndex] = x->ringBuffer[x->readIndex1];
+      out[i] = x->ringBuffer[x->writeIndex];
+    } else {
+      float delayed = read_line(x, x->readIndex1, read_fraction(position1));
+      if (twoHeads)
+        delayed = crossfade_heads(x, delayed, read_line(x, x->readIndex2, read_fraction(position2)));
+      write_line(x, block, gain, delayed, input);
+      out[i] = delayed;
+    }
+    end_sample(x, block);
+  }
+  end_block(x);
+  return w + 5;
+}
+
+void echoloom_dsp(Echoloom* x, host::Signal** signals, short* /*connections*/) {
+  tildefx::add_perform_one_in_one_out(echoloom_perform, x, signals);
+  if (static_cast<float>(signals[0]->blockSize) != x->vectorSize ||
+      signals[0]->sampleRate != x->sampleRate) {
+    x->vectorSize = static_cast<float>(signals[0]->blockSize);
+    x->sampleRate = signals[0]->sampleRate;
+  }
+}
+
+void echoloom_assist(Echoloom* /*x*/, void* /*box*/, int kind, int index, char* text) {
+  tildefx::write_assist(kind, index, text, {"(signal) Input"}, {"(signal) Output"});
+}
+
+}  // namespace
+
+int main() {
+  host::setup(&echoloomClass, (host::Method)echoloom_new, (host::Method)echoloom_free,
+              sizeof(Echoloom), nullptr, 0);
+  host::addmess((host::Method)echoloom_dsp, "dsp", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)echoloom_assist, "assist", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)echoloom_time, "time", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_feedback, "feedback", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_freq, "lfoFreq", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_depth, "lfoDepth", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_shape, "lfoShape", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_phase, "lfoPhase", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_filter_freq, "filterFreq", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_resonance, "resonance", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_feedback_switch, "feedbackSwitch", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_freeze, "freeze", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_heads, "heads", host::ARG_FLOAT, 0);
+  host::z_add_signalmethod();
+  return 0;
+}
