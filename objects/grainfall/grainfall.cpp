@@ -1,0 +1,509 @@
+// grainfall~: a granular delay. The input plus the fed-back grain sum passes a
+// resonant low-pass, a DC blocker and an arctangent into a 2^21-sample delay
+// line, from which up to eight grains at a time read back, transposed by
+// octaves and, while notes are held, by the interval of a held pitch class,
+// forwards or backwards, each under a raised-cosine window.
+//
+// Rounding: a single operation on two floats is written in float, since it
+// rounds exactly as the same operation in double rounded to float would;
+// longer expressions are formed in double and rounded where they are stored.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "delay_line.h"
+#include "glide.h"
+#include "grainfall.h"
+#include "host.h"
+#include "interpolate4.h"
+#include "object.h"
+#include "random_next.h"
+
+namespace {
+
+host::Class* grainfallClass;
+
+constexpr int32_t BUFFER_LENGTH = 2097152;  // 2^21 samples: about 47.5 s at 44.1 kHz
+constexpr float TWO_PI_FLOAT = 2.0f * tildefx::PI_FLOAT;
+constexpr float BYPASS_ABOVE_HZ = 19000.0f;
+constexpr float NO_MORE_GRAINS = 1e33f;  // a grain interval no count reaches
+
+// Below 64 Hz the DC blocker's pole (1 - 126 / rate) leaves the unit circle
+// and the loop runs away; far above any real rate the read points of
+// transposed grains would overflow.
+constexpr float LOWEST_RATE = 64.0f;
+constexpr float HIGHEST_RATE = 10000000.0f;
+const char* const RATE_ERROR = "sample rate must be >= 64 Hz and <= 10000000 Hz.";
+
+// An input sample beyond this (or not a number) is taken as silence: the
+// filter states in the loop stay finite.
+constexpr float LARGEST_INPUT = 1.0e30f;
+
+// Notes 0 to 127 give the octaves -5 to 5; higher notes keep octave 5, so
+// that no note can send the read positions beyond what the wrap handles.
+constexpr int32_t HIGHEST_NOTE_OCTAVE = 5;
+
+// Where the clock would pass 2^31 - 1 it restarts from 0, and every time
+// held on it moves back by the same 2^31 samples.
+constexpr int64_t CLOCK_TURN = 2147483648LL;
+
+const double JUST_RATIOS[PITCH_CLASSES + 1] = {
+    1.0, 16.0 / 15.0, 9.0 / 8.0, 6.0 / 5.0, 5.0 / 4.0, 4.0 / 3.0, 7.0 / 5.0,
+    3.0 / 2.0, 8.0 / 5.0, 5.0 / 3.0, 7.0 / 4.0, 15.0 / 8.0, 2.0};
+
+// ---- Creation --------------------------------------------------------------
+
+void build_ratio_table(Grainfall* x) {
+  for (int i = 0; i <= PITCH_CLASSES; i++) {
+    x->ratioTable[0][i] = static_cast<float>(std::pow(2.0, i / 12.0));
+    x->ratioTable[1][i] = static_cast<float>(JUST_RATIOS[i]);
+  }
+}
+
+void* grainfall_new() {
+  auto* x = static_cast<Grainfall*>(host::newobject(grainfallClass));
+  if (x == nullptr) return nullptr;
+  host::z_dsp_setup(x, 1);
+  host::inlet_new(x, "list");
+  host::outlet_new(x, "signal");
+  tildefx::random_next(x->randomState);
+  x->sampleRate = 44100.0f;
+  x->vectorSize = 64.0f;
+  x->ringBuffer = static_cast<float*>(host::malloc(BUFFER_LENGTH * sizeof(float)));
+  if (x->ringBuffer == nullptr) {
+    host::error("not enough memory for the 8 MiB delay line");
+    return nullptr;
+  }
+  std::fill(x->voices, x->voices + GRAIN_VOICES, GrainVoice{});
+  std::fill(x->ringBuffer, x->ringBuffer + BUFFER_LENGTH, 0.0f);
+  x->targetTime = 0.3f;
+  x->currentTime = 0.3f;
+  x->indexMask = BUFFER_LENGTH - 1;
+  x->bufferLength = BUFFER_LENGTH;
+  x->writeIndex = 0;
+  x->sampleCount = 0;
+  x->lastGrainStart = 0;
+  x->intonation = 1;
+  x->timeStep = 0.0f;
+  x->targetTimeVariation = x->currentTimeVariation = 0.0f;
+  x->targetFeedback = x->currentFeedback = 0.0f;
+  x->targetFilterFreq = x->currentFilterFreq = 20000.0f;
+  x->targetResonance = x->currentResonance = 0.5f;
+  x->targetDensity = x->currentDensity = 0.8f;
+  x->grainInterval = 0.0f;
+  x->targetGrainSize = x->currentGrainSize = 0.2f;
+  x->targetGrainStartVariation = x->currentGrainStartVariation = 0.0f;
+  x->targetGrainReversal = x->currentGrainReversal = 0.0f;
+  x->octave = 0.0f;
+  x->targetOctaveVariation = x->currentOctaveVariation = 0.0f;
+  std::fill(x->heldFlags, x->heldFlags + PITCH_CLASSES, 0.0f);
+  std::fill(x->heldList, x->heldList + PITCH_CLASSES, 0);
+  x->heldCount = 0;
+  build_ratio_table(x);
+  x->filterIn1 = x->filterIn2 = 0.0f;
+  x->filterOut1 = x->filterOut2 = 0.0f;
+  x->dcLastOut = x->dcLastIn = 0.0f;
+  return x;
+}
+
+void grainfall_free(Grainfall* x) {
+  host::z_dsp_free(x);
+  tildefx::release_malloc_block(x->ringBuffer);
+}
+
+// ---- Parameter messages ----------------------------------------------------
+
+// Stores value / scale as a parameter's target when value lies in its range.
+void set_target(float& target, double value, double minimum, double maximum, double scale,
+                const char* errorText) {
+  if (tildefx::check_range(value, minimum, maximum, errorText))
+    target = static_cast<float>(value / scale);
+}
+
+// The delay time glides to its new value in 100 ms at the last recorded rate.
+void grainfall_time(Grainfall* x, double ms) {
+  if (!tildefx::check_range(ms, 1.0, 10000.0, "time value must be >= 1.0 ms and <= 10000.0 ms."))
+    return;
+  x->targetTime = static_cast<float>(ms / 1000.0);
+  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
+                                   (static_cast<double>(x->sampleRate) * 0.1f));
+}
+
+void grainfall_time_variation(Grainfall* x, double percent) {
+  set_target(x->targetTimeVariation, percent, 0.0, 100.0, 100.0,
+             "timeVariation value must be >= 0% and <= 100%.");
+}
+
+void grainfall_feedback(Grainfall* x, double percent) {
+  set_target(x->targetFeedback, percent, 0.0, 200.0, 200.0,
+             "feedback value must be >= 0% and <= 200%.");
+}
+
+void grainfall_filter_freq(Grainfall* x, double hz) {
+  set_target(x->targetFilterFreq, hz, 20.0, 20000.0, 1.0,
+             "filterFreq value must be >= 20 Hz and <= 20000 Hz.");
+}
+
+void grainfall_resonance(Grainfall* x, double percent) {
+  set_target(x->targetResonance, percent, 0.0, 100.0, 100.0,
+             "resonance value must be >= 0% and <= 100%.");
+}
+
+void grainfall_density(Grainfall* x, double percent) {
+  set_target(x->targetDensity, percent, 0.0, 200.0, 200.0,
+             "density value must be >= 0% and <= 200%.");
+}
+
+void grainfall_grain_size(Grainfall* x, double percent) {
+  set_target(x->targetGrainSize, percent, 0.0, 50.0, 50.0,
+             "grainSize value must be >= 0% and <= 50%.");
+}
+
+void grainfall_grain_start_variation(Grainfall* x, double percent) {
+  set_target(x->targetGrainStartVariation, percent, 0.0, 100.0, 100.0,
+             "grainStartVariation value must be >= 0% and <= 100%.");
+}
+
+void grainfall_octave(Grainfall* x, double octaves) {
+  set_target(x->octave, octaves, -4.0, 4.0, 1.0, "octave value must be >= -4.0 and <= 4.0.");
+}
+
+void grainfall_octave_variation(Grainfall* x, double octaves) {
+  set_target(x->targetOctaveVariation, octaves, 0.0, 2.0, 1.0,
+             "octaveVariation value must be >= 0.0 and <= 2.0.");
+}
+
+void grainfall_grain_reversal(Grainfall* x, double percent) {
+  set_target(x->targetGrainReversal, percent, 0.0, 100.0, 100.0,
+             "grainReversal value must be >= 0% and <= 100%.");
+}
+
+void grainfall_12tet(Grainfall* x) {
+  x->intonation = 0;
+  host::post("12tet intonation.");
+}
+
+void grainfall_just(Grainfall* x) {
+  x->intonation = 1;
+  host::post("just intonation.");
+}
+
+// ---- Held pitch classes ----------------------------------------------------
+
+void hold_pitch_class(Grainfall* x, int32_t pitchClass, int32_t noteOctave) {
+  x->octave = static_cast<float>(std::min(noteOctave - 5, HIGHEST_NOTE_OCTAVE));
+  x->heldFlags[pitchClass] = 1.0f;
+  x->heldList[x->heldCount] = pitchClass;
+  x->heldCount += 1;
+}
+
+// Removes the pitch class from the list, keeping the order of the others.
+void release_pitch_class(Grainfall* x, int32_t pitchClass) {
+  x->heldFlags[pitchClass] = 0.0f;
+  int i = 0;
+  while (i < x->heldCount && x->heldList[i] != pitchClass) i++;
+  for (; i < PITCH_CLASSES - 1; i++) x->heldList[i] = x->heldList[i + 1];
+  x->heldList[PITCH_CLASSES - 1] = 0;
+  x->heldCount -= 1;
+}
+
+// A note and a velocity: above 0 holds the note's pitch class (and takes its
+// octave), 0 or less releases it. A pitch class already held in any octave
+// is neither held again nor given a new octave.
+void grainfall_list(Grainfall* x, int argc, host::Atom* argv) {
+  if (argc != 2) {
+    host::error("need note and velocity");
+    return;
+  }
+  const int32_t note = host::atom_getlong(&argv[0]);
+  const int32_t velocity = host::atom_getlong(&argv[1]);
+  if (note < 0) {
+    host::error("note values must be positive");
+    return;
+  }
+  const int32_t pitchClass = note % PITCH_CLASSES;
+  const bool held = x->heldFlags[pitchClass] == 1.0f;
+  if (velocity > 0 && !held)
+    hold_pitch_class(x, pitchClass, note / PITCH_CLASSES);
+  else if (velocity <= 0 && held)
+    release_pitch_class(x, pitchClass);
+}
+
+// ---- Grains ----------------------------------------------------------------
+
+double next_unipolar(Grainfall* x) {
+  return tildefx::random_unipolar(tildefx::random_next(x->randomState));
+}
+
+GrainVoice* free_voice(Grainfall* x) {
+  for (GrainVoice& voice : x->voices)
+    if (voice.active == 0) return &voice;
+  return nullptr;
+}
+
+// The transposition of a new grain: whole octaves, times the ratio of one
+// held pitch class while any is held.
+float draw_rate(Grainfall* x) {
+  const float pick = static_cast<float>(next_unipolar(x) * x->heldCount);
+  const int32_t index = pick >= x->heldCount ? x->heldCount - 1 : static_cast<int32_t>(pick);
+  const float spread =
+      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->currentOctaveVariation);
+  const int32_t shift = static_cast<int32_t>(static_cast<double>(x->octave) + spread);
+  const float octaves = static_cast<float>(std::pow(2.0, shift));
+  if (x->heldCount == 0) return octaves;  // no pitch class: index is -1 and unused
+  const int32_t pitchClass = x->heldList[index];
+  return static_cast<float>(static_cast<double>(octaves) *
+                            x->ratioTable[x->intonation == 1 ? 1 : 0][pitchClass]);
+}
+
+// Starts a grain at count t. The five random draws come in a fixed order:
+// start delay, pitch class, octave, read point, reversal.
+void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float grainLength) {
+  const double sampleRate = x->sampleRate;
+  x->lastGrainStart = t;
+  voice.active = 1;
+  voice.start = static_cast<float>(t + next_unipolar(x) * x->grainInterval *
+                                           x->currentGrainStartVariation);
+  voice.length = grainLength;
+  voice.end = voice.start + voice.length;
+  if (voice.length / sampleRate > 0.1) {
+    // A long grain rises over 50 ms, stays flat and falls over its last 50 ms.
+    voice.fadeInEnd = static_cast<float>(voice.start + 0.05 * sampleRate);
+    voice.fadeOutStart = static_cast<float>(voice.end - 0.05 * sampleRate);
+    voice.phaseStep = static_cast<float>(1.0 / (0.1 * sampleRate));
+  } else {
+    voice.fadeInEnd = 0.0f;
+    voice.fadeOutStart = 0.0f;
+    voice.phaseStep = 1.0f / voice.length;
+  }
+  voice.rate = draw_rate(x);
+  const float timeVariation =
+      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->currentTimeVariation);
+  // A transposed grain starts rate times as far back as an untransposed one.
+  voice.offset = static_cast<float>(static_cast<double>(timeVariation) * reach +
+                                    static_cast<double>(reach) * voice.rate);
+  voice.position = static_cast<float>(x->writeIndex - static_cast<double>(voice.offset));
+  const float reversalDraw = static_cast<float>(next_unipolar(x));
+  if (x->currentGrainReversal > reversalDraw) voice.rate = -voice.rate;
+}
+
+double raised_cosine(double elapsed, float phaseStep) {
+  return 0.5 - 0.5 * std::cos(elapsed * TWO_PI_FLOAT * phaseStep);
+}
+
+// A short grain has one raised cosine over its length; a long grain rises,
+// stays at 1 and falls. The fall is timed from the exact count t.
+double window_of(const GrainVoice& voice, int32_t t, float tFloat, float sampleRate) {
+  if (voice.fadeInEnd == voice.fadeOutStart || tFloat <= voice.fadeInEnd)
+    return raised_cosine(static_cast<double>(tFloat) - voice.start, voice.phaseStep);
+  if (voice.fadeOutStart <= tFloat)
+    return raised_cosine(t - (static_cast<double>(voice.fadeOutStart) + 0.05 * sampleRate),
+                         voice.phaseStep);
+  return 1.0;
+}
+
+// Reads the line between samples. A grain's first read may lie before the
+// buffer start (or, for a far read point, well outside the 32-bit range);
+// the mask brings every index into the buffer.
+float read_line(const Grainfall* x, float position) {
+  const int64_t k = static_cast<int64_t>(position);
+  const float fraction = static_cast<float>(position - static_cast<double>(k));
+  const int64_t mask = x->indexMask;
+  const float* line = x->ringBuffer;
+  return tildefx::interpolate4(fraction, line[(k - 1) & mask], line[k & mask],
+                               line[(k + 1) & mask], line[(k + 2) & mask]);
+}
+
+// Brings a read position back into [0, bufferLength]: the position that
+// stepping one buffer length at a time reaches (each such step is exact),
+// found with one remainder, since the read point of a grain transposed up
+// several octaves from a long delay lies many buffer lengths back.
+float wrap_position(float position, int32_t bufferLength) {
+  const double length = bufferLength;
+  if (position > length) {
+    const double rest = std::fmod(position, length);
+    return rest == 0.0 ? static_cast<float>(length) : static_cast<float>(rest);
+  }
+  if (position < 0.0f) {
+    const double rest = std::fmod(position, length);
+    return rest == 0.0 ? 0.0f : static_cast<float>(rest + length);
+  }
+  return position;
+}
+
+// Plays every sounding voice for count t and returns the grain sum. A voice
+// whose start is still ahead waits without moving.
+float play_voices(Grainfall* x, int32_t t) {
+  const float tFloat = static_cast<float>(t);
+  float sum = 0.0f;
+  for (GrainVoice& voice : x->voices) {
+    if (voice.active == 0 || voice.start > tFloat) continue;
+    const float read = read_line(x, voice.position);
+    const float windowed =
+        static_cast<float>(window_of(voice, t, tFloat, x->sampleRate) * read);
+    sum = static_cast<float>(sum + 0.5 * windowed);
+    voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
+  }
+  return sum;
+}
+
+// A grain sounds in the sample in which the count first passes its end and
+// is released after it.
+void release_finished_voices(Grainfall* x, int32_t t) {
+  for (GrainVoice& voice : x->voices)
+    if (voice.end < static_cast<double>(t)) voice.active = 0;
+}
+
+// Counts one sample. At 2^31 - 1 the count restarts from 0 and every time on
+// the clock moves back with it by 2^31 (exactly, for every grain in flight),
+// so grains play on and keep their spacing.
+void advance_clock(Grainfall* x) {
+  if (x->sampleCount < INT32_MAX) {
+    x->sampleCount += 1;
+    return;
+  }
+  x->sampleCount = 0;
+  x->lastGrainStart =
+      static_cast<int32_t>(std::max<int64_t>(x->lastGrainStart - CLOCK_TURN, INT32_MIN));
+  for (GrainVoice& voice : x->voices) {
+    voice.start = static_cast<float>(voice.start - static_cast<double>(CLOCK_TURN));
+    voice.end = static_cast<float>(voice.end - static_cast<double>(CLOCK_TURN));
+    voice.fadeInEnd = static_cast<float>(voice.fadeInEnd - static_cast<double>(CLOCK_TURN));
+    voice.fadeOutStart = static_cast<float>(voice.fadeOutStart - static_cast<double>(CLOCK_TURN));
+  }
+}
+
+// ---- Signal ----------------------------------------------------------------
+
+// The per-sample change that carries a parameter to its target over one block.
+float ramp_increment(float target, float current, float inverseLength) {
+  return static_cast<float>((static_cast<double>(target) - current) * inverseLength);
+}
+
+void process_block(Grainfall* x, const float* in, float* out, int n) {
+  const float inverseLength = static_cast<float>(1.0 / n);
+  const float feedbackIncrement = ramp_increment(x->targetFeedback, x->currentFeedback, inverseLength);
+  const float timeVariationIncrement =
+      ramp_increment(x->targetTimeVariation, x->currentTimeVariation, inverseLength);
+  const float grainSizeIncrement = ramp_increment(x->targetGrainSize, x->currentGrainSize, inverseLength);
+  const float startVariationIncrement =
+      ramp_increment(x->targetGrainStartVariation, x->currentGrainStartVariation, inverseLength);
+  const float densityIncrement = ramp_increment(x->targetDensity, x->currentDensity, inverseLength);
+  const float octaveVariationIncrement =
+      ramp_increment(x->targetOctaveVariation, x->currentOctaveVariation, inverseLength);
+  const float reversalIncrement =
+      ramp_increment(x->targetGrainReversal, x->currentGrainReversal, inverseLength);
+  const float dcPole = tildefx::dc_blocker_pole(x->sampleRate);
+  const tildefx::LowpassCoefficients lowpass =
+      tildefx::lowpass_coefficients(x->currentFilterFreq, x->currentResonance, x->sampleRate);
+  const bool bypassed = x->currentFilterFreq > BYPASS_ABOVE_HZ;
+
+  for (int i = 0; i < n; i++) {
+    const int32_t t = x->sampleCount;
+    const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
+    // A grain size of 0 (or one so small that its window step would be
+    // infinite) becomes a tiny grain; a density of 0 starts no grains.
+    if (x->currentGrainSize < FLT_MIN) x->currentGrainSize = 0.001f;
+    if (x->currentDensity <= 0.0f) x->currentDensity = 0.0f;
+    const float grainLength = static_cast<float>(x->currentGrainSize * 0.5 * reach);
+    x->grainInterval = x->currentDensity > 0.0f
+                           ? static_cast<float>(grainLength / (x->currentDensity * 8.0))
+                           : NO_MORE_GRAINS;
+    // With all voices busy lastGrainStart stays, so the grain starts as soon
+    // as a voice is free.
+    if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
+      GrainVoice* voice = free_voice(x);
+      if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
+    }
+    const float sum = play_voices(x, t);
+
+    const float input = std::fabs(in[i]) <= LARGEST_INPUT ? in[i] : 0.0f;
+    const float feedbackGain = 2.0f * x->currentFeedback;
+    const float looped = static_cast<float>(input + static_cast<double>(feedbackGain) * sum);
+    const float filtered = tildefx::lowpass_tick(lowpass, looped, x->filterIn1, x->filterIn2,
+                                                 x->filterOut1, x->filterOut2);
+    const float blocked =
+        tildefx::dc_block(bypassed ? looped : filtered, dcPole, x->dcLastIn, x->dcLastOut);
+    x->ringBuffer[x->writeIndex] = tildefx::saturate_for_line(blocked);
+    out[i] = sum;
+    x->writeIndex = (x->writeIndex + 1) & x->indexMask;
+
+    x->currentFeedback += feedbackIncrement;
+    x->currentTimeVariation += timeVariationIncrement;
+    x->currentGrainSize += grainSizeIncrement;
+    x->currentGrainStartVariation += startVariationIncrement;
+    x->currentDensity += densityIncrement;
+    x->currentOctaveVariation += octaveVariationIncrement;
+    x->currentGrainReversal += reversalIncrement;
+    release_finished_voices(x, t);
+    tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
+    advance_clock(x);
+  }
+}
+
+host::Word* grainfall_perform(host::Word* w) {
+  auto* x = reinterpret_cast<Grainfall*>(w[1]);
+  const float* in = reinterpret_cast<const float*>(w[2]);
+  float* out = reinterpret_cast<float*>(w[3]);
+  const int n = static_cast<int>(w[4]);
+
+  // The filter follows its settings block by block, without a ramp.
+  x->currentResonance = x->targetResonance;
+  x->currentFilterFreq = x->targetFilterFreq;
+  if (n > 0) process_block(x, in, out, n);
+  // The ramped parameters end every block on their targets.
+  x->currentFeedback = x->targetFeedback;
+  x->currentTimeVariation = x->targetTimeVariation;
+  x->currentGrainSize = x->targetGrainSize;
+  x->currentGrainStartVariation = x->targetGrainStartVariation;
+  x->currentDensity = x->targetDensity;
+  x->currentOctaveVariation = x->targetOctaveVariation;
+  x->currentGrainReversal = x->targetGrainReversal;
+  return w + 5;
+}
+
+// Joins the chain and records the block size and rate. A rate the loop
+// cannot run at is refused; the object keeps the rate it had.
+void grainfall_dsp(Grainfall* x, host::Signal** signals, short* /*connections*/) {
+  tildefx::add_perform_one_in_one_out(grainfall_perform, x, signals);
+  const float rate = signals[0]->sampleRate;
+  if (!(rate >= LOWEST_RATE && rate <= HIGHEST_RATE)) {
+    host::error(RATE_ERROR);
+    return;
+  }
+  if (signals[0]->blockSize != x->vectorSize || rate != x->sampleRate) {
+    x->vectorSize = static_cast<float>(signals[0]->blockSize);
+    x->sampleRate = rate;
+  }
+}
+
+void grainfall_assist(Grainfall* /*x*/, void* /*box*/, int kind, int index, char* text) {
+  tildefx::write_assist(kind, index, text, {"(signal) Input"}, {"(signal) Output"});
+}
+
+}  // namespace
+
+int main() {
+  host::setup(&grainfallClass, (host::Method)grainfall_new, (host::Method)grainfall_free,
+              sizeof(Grainfall), nullptr, 0);
+  host::addmess((host::Method)grainfall_dsp, "dsp", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)grainfall_assist, "assist", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)grainfall_time, "time", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_time_variation, "timeVariation", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_feedback, "feedback", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_filter_freq, "filterFreq", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_resonance, "resonance", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_density, "density", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_size, "grainSize", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_start_variation, "grainStartVariation",
+                host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_octave, "octave", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_octave_variation, "octaveVariation", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_reversal, "grainReversal", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_12tet, "12tet", host::ARG_END);
+  host::addmess((host::Method)grainfall_just, "just", host::ARG_END);
+  host::addmess((host::Method)grainfall_list, "list", host::ARG_LIST, 0);
+  host::z_add_signalmethod();
+  return 0;
+}
