@@ -1,0 +1,362 @@
+// tonewarp~: a pitch-shifting delay. Two taps sweep through a window around
+// the delay time at a speed that sets the pitch ratio, half a window apart and
+// crossfaded with triangular weights so that each tap jumps back while it is
+// silent. The shifted output is fed back through a DC-blocking high-pass and
+// an arctangent into the line, so each echo is shifted again.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "delay_line.h"
+#include "glide.h"
+#include "host.h"
+#include "interpolate4.h"
+#include "object.h"
+#include "tonewarp.h"
+
+namespace {
+
+host::Class* tonewarpClass;
+
+constexpr int32_t LINE_LENGTH = 1 << 20;  // the delay line and the window table
+constexpr long TABLE_BYTES = LINE_LENGTH * static_cast<long>(sizeof(float));
+
+const char* const TIME_ERROR = "time value must be >= 1.0 ms and <= 5000.0 ms.";
+const char* const PITCH_ERROR = "pitchFactor values must between 0 and 1200 cents.";
+const char* const FEEDBACK_ERROR = "feedback value must be >= 0% and <= 200%.";
+const char* const OCTAVE_ERROR = "octave value must be >= -3.0 and <= 3.0.";
+const char* const DEPTH_ERROR = "lfoDepth value must be >= 10.0% and <= 100.0%.";
+const char* const MEMORY_ERROR = "not enough memory for the delay line and window table.";
+const char* const RATE_ERROR = "sample rate must be >= 126 Hz; the previous rate stays.";
+
+// Below this rate the pole of the feedback high-pass would turn negative, and
+// below half of it the high-pass would run away.
+constexpr float LOWEST_SAMPLE_RATE = 126.0f;
+
+// The farthest sample a tap reads lies less than D + L + 3 samples back, and
+// the line holds 2^20. Keeping D + L within LONGEST_REACH keeps every read
+// inside the line's history; the delay alone is held to LONGEST_DELAY so that
+// a window is always left.
+constexpr double LONGEST_REACH = LINE_LENGTH - 3;
+constexpr float LONGEST_DELAY = 1000000.0f;
+
+// A phase wrap normally takes one step. After an abrupt change of the
+// window (a new sample rate) it may need many, or with a step too small to
+// change the float, never end: past this many steps the phase is reduced
+// in one go.
+constexpr int MOST_WRAP_STEPS = 16;
+
+// The intervals from unison to the octave: a fraction, or with denominator
+// ET an equal-tempered step of that many semitones.
+constexpr int ET = 0;
+const int INTERVALS[TONEWARP_INTERVALS][2] = {
+    {1, 1},  {1, ET},  {16, 15}, {10, 9},  {2, ET},  {9, 8},   {8, 7},  {7, 6},  {3, ET},
+    {6, 5},  {5, 4},   {4, ET},  {9, 7},   {4, 3},   {5, ET},  {7, 5},  {6, ET}, {10, 7},
+    {7, ET}, {3, 2},   {14, 9},  {11, 7},  {8, ET},  {8, 5},   {5, 3},  {9, ET}, {12, 7},
+    {7, 4},  {16, 9},  {10, ET}, {9, 5},   {13, 7},  {15, 8},  {11, ET}, {2, 1}};
+
+float interval_ratio(const int interval[2]) {
+  if (interval[1] == ET) return static_cast<float>(std::pow(2.0, interval[0] / 12.0));
+  // A float division gives the float nearest to the fraction.
+  return static_cast<float>(interval[0]) / static_cast<float>(interval[1]);
+}
+
+// -1 at entry 0, rising to +1 in the middle and falling back; the second
+// half is the negative of the first.
+void build_window_table(float* table) {
+  const long double step = 4.0L / LINE_LENGTH;
+  for (int32_t i = 0; i < LINE_LENGTH / 2; i++)
+    table[i] = static_cast<float>(i * step - 1.0L);
+  for (int32_t i = LINE_LENGTH / 2; i < LINE_LENGTH; i++)
+    table[i] = static_cast<float>(3.0L - i * step);
+}
+
+// A block size as a divisor: an empty block counts as one sample.
+double at_least_one(float blockSize) { return blockSize < 1.0f ? 1.0 : blockSize; }
+
+// One second's worth of blocks at the recorded rate and block size.
+int32_t blocks_per_second(const Tonewarp* x) {
+  const double blocks = std::trunc(x->sampleRate) / at_least_one(x->vectorSize);
+  return static_cast<int32_t>(std::min(blocks, 2147483647.0));
+}
+
+void* tonewarp_new() {
+  auto* x = static_cast<Tonewarp*>(host::newobject(tonewarpClass));
+  if (x == nullptr) return nullptr;
+  host::z_dsp_setup(x, 1);
+  host::outlet_new(x, "signal");
+  x->sampleRate = 44100.0f;
+  x->vectorSize = 64.0f;
+  x->ringBuffer = static_cast<float*>(host::sysmem_newptr(TABLE_BYTES));
+  x->windowTable = static_cast<float*>(host::sysmem_newptr(TABLE_BYTES));
+  if (x->ringBuffer == nullptr || x->windowTable == nullptr) {
+    tildefx::release_sysmem_block(x->ringBuffer);
+    tildefx::release_sysmem_block(x->windowTable);
+    host::error(MEMORY_ERROR);
+    return nullptr;
+  }
+  std::fill(x->ringBuffer, x->ringBuffer + LINE_LENGTH, 0.0f);
+  build_window_table(x->windowTable);
+  x->targetTime = 0.3f;
+  x->currentTime = 0.3f;
+  x->timeStep = 0.0f;
+  for (int k = 0; k < TONEWARP_INTERVALS; k++) x->intervalTable[k] = interval_ratio(INTERVALS[k]);
+  x->pitchIndex = 0;
+  x->targetFeedback = 0.5f;
+  x->currentFeedback = 0.5f;
+  x->octave = 0.0f;
+  x->targetDepth = 0.25f;
+  x->currentDepth = 0.25f;
+  x->windowTableLength = LINE_LENGTH;
+  x->indexMask = LINE_LENGTH - 1;
+  // Phases, working indexes and the high-pass state start at zero.
+  return x;
+}
+
+void tonewarp_free(Tonewarp* x) {
+  host::z_dsp_free(x);
+  tildefx::release_sysmem_block(x->ringBuffer);
+  tildefx::release_sysmem_block(x->windowTable);
+}
+
+// The delay glides to its new value in half a second.
+void tonewarp_time(Tonewarp* x, double ms) {
+  if (!tildefx::check_range(ms, 1.0, 5000.0, TIME_ERROR)) return;
+  x->targetTime = static_cast<float>(ms / 1000.0);
+  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
+                                   (0.5 * x->sampleRate));
+}
+
+// The argument is an index into the interval table, truncated: 34.9
+// selects 34.
+void tonewarp_pitch_factor(Tonewarp* x, double value) {
+  const double index = std::trunc(value);
+  if (tildefx::check_range(index, 0.0, TONEWARP_INTERVALS - 1, PITCH_ERROR))
+    x->pitchIndex = static_cast<int32_t>(index);
+}
+
+void tonewarp_feedback(Tonewarp* x, double percent) {
+  if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
+    x->targetFeedback = static_cast<float>(percent / 200.0);
+}
+
+void tonewarp_octave(Tonewarp* x, double octaves) {
+  if (tildefx::check_range(octaves, -3.0, 3.0, OCTAVE_ERROR)) x->octave = static_cast<float>(octaves);
+}
+
+// The depth moves by a per-sample step for one second's worth of blocks and
+// then lands on the target.
+void tonewarp_loop_depth(Tonewarp* x, double percent) {
+  if (!tildefx::check_range(percent, 10.0, 100.0, DEPTH_ERROR)) return;
+  x->targetDepth = static_cast<float>(percent / 100.0);
+  x->depthStep =
+      static_cast<float>((static_cast<double>(x->targetDepth) - x->currentDepth) / x->sampleRate);
+  x->depthBlocksLeft = blocks_per_second(x);
+}
+
+// The phase minus the whole number of windows 2L that brings it into
+// (-L, L], in one computation.
+float reduce_phase(float phase, float halfWidth) {
+  const double width = halfWidth * 2.0;
+  double above = std::fmod(phase + static_cast<double>(halfWidth), width);
+  if (above <= 0.0) above += width;
+  const float wrapped = static_cast<float>(above - halfWidth);
+  return wrapped > -halfWidth ? wrapped : halfWidth;
+}
+
+// Brings a phase into (-L, L] by steps of 2L.
+float wrap_phase(float phase, float halfWidth) {
+  const double width = halfWidth * 2.0;
+  for (int steps = 0; phase > halfWidth; steps++) {
+    if (steps == MOST_WRAP_STEPS) return reduce_phase(phase, halfWidth);
+    phase = static_cast<float>(phase - width);
+  }
+  for (int steps = 0; phase <= -halfWidth; steps++) {
+    if (steps == MOST_WRAP_STEPS) return reduce_phase(phase, halfWidth);
+    phase = static_cast<float>(phase + width);
+  }
+  return phase;
+}
+
+// Where a wrapped phase falls in the window table: -L at its start, 0 in the
+// middle, L at its end, which is its start again. A phase within (-L, L]
+// gives a position within [0, T], so each wrap takes at most one step.
+float window_position(float phase, float halfWidth, float tableLength) {
+  float position = static_cast<float>((static_cast<double>(halfWidth) + phase) * tableLength /
+                                      (halfWidth * 2.0));
+  const double length = tableLength;
+  while (position >= tableLength) position = static_cast<float>(position - length);
+  while (position < 0.0f) position = static_cast<float>(position + length);
+  return position;
+}
+
+float delay_in_samples(float time, float sampleRate) {
+  const float delay = static_cast<float>(static_cast<double>(time) * sampleRate);
+  return delay > LONGEST_DELAY ? LONGEST_DELAY : delay;
+}
+
+// Half the sweep window, narrowed where the farthest tap would leave the
+// line's history (long, deep sweeps above about 104.8 kHz).
+double sweep_half_width(float depth, float delay) {
+  const double halfWidth = static_cast<double>(depth) * delay;
+  if (delay + halfWidth > LONGEST_REACH) return LONGEST_REACH - delay;
+  return halfWidth;
+}
+
+// The value of one tap: the line read p - 1 samples behind the write index,
+// where p = D - phase + 2. readIndex receives the tap's buffer index.
+float read_tap(const float* line, int32_t mask, int32_t writeIndex, float delay, float phase,
+               int32_t& readIndex) {
+  const float position = static_cast<float>(static_cast<double>(delay) - phase + 2.0);
+  const int32_t whole = static_cast<int32_t>(position);
+  const float fraction = static_cast<float>(static_cast<double>(position) - whole);
+  const float towardNewer = static_cast<float>(1.0 - fraction);
+  readIndex = (writeIndex - whole) & mask;
+  return tildefx::interpolate4(towardNewer, line[(readIndex - 1) & mask], line[readIndex],
+                               line[(readIndex + 1) & mask], line[(readIndex + 2) & mask]);
+}
+
+// One sample of the delay-time glide. A step too small to move the float
+// would leave the glide short of its target for ever: it lands instead.
+void glide_time(float& current, float target, float& step) {
+  const float before = current;
+  tildefx::glide_step(current, target, step);
+  if (current == before && step != 0.0f) {
+    current = target;
+    step = 0.0f;
+  }
+}
+
+// The samples of one block. Messages arrive between blocks, so the fields
+// the loop reads and moves are held in locals and stored back at its end.
+void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) {
+  float* line = x->ringBuffer;
+  const float* window = x->windowTable;
+  const int32_t mask = x->indexMask;
+  const float tableLength = static_cast<float>(x->windowTableLength);
+  const float sampleRate = x->sampleRate;
+  const float shiftRate = x->shiftRate;
+  const float targetTime = x->targetTime;
+  const float depthStep = x->depthStep;
+  const float feedbackStep = static_cast<float>(
+      static_cast<float>(1.0 / n) * (static_cast<double>(x->targetFeedback) - x->currentFeedback));
+  float currentTime = x->currentTime;
+  float timeStep = x->timeStep;
+  float currentDepth = x->currentDepth;
+  float feedback = x->currentFeedback;
+  float phase1 = x->phase1;
+  float phase2 = x->phase2;
+  float windowIndex1 = x->windowIndex1;
+  float windowIndex2 = x->windowIndex2;
+  int32_t readIndex1 = x->readIndex1;
+  int32_t readIndex2 = x->readIndex2;
+  int32_t writeIndex = x->writeIndex;
+  float dcLastIn = x->dcLastIn;
+  float dcLastOut = x->dcLastOut;
+
+  for (int i = 0; i < n; i++) {
+    const float delay = delay_in_samples(currentTime, sampleRate);
+    if (currentDepth < 0.01f) currentDepth = 0.01f;
+    phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
+    const double halfWidthExact = sweep_half_width(currentDepth, delay);
+    phase2 = static_cast<float>(phase1 + halfWidthExact);
+    const float halfWidth = static_cast<float>(halfWidthExact);
+    phase1 = wrap_phase(phase1, halfWidth);
+    phase2 = wrap_phase(phase2, halfWidth);
+    windowIndex1 = window_position(phase1, halfWidth, tableLength);
+    windowIndex2 = window_position(phase2, halfWidth, tableLength);
+
+    const float tap1 = read_tap(line, mask, writeIndex, delay, phase1, readIndex1);
+    const float tap2 = read_tap(line, mask, writeIndex, delay, phase2, readIndex2);
+    // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
+    const double weighted1 = tap1 * (1.0 + window[static_cast<int32_t>(windowIndex1)]);
+    const double weighted2 = tap2 * (1.0 + window[static_cast<int32_t>(windowIndex2)]);
+    const float sum = static_cast<float>(weighted1 + weighted2);
+    const float y = static_cast<float>(0.5 * sum);
+
+    const float loopGain = static_cast<float>(2.0 * feedback);
+    const float loopInput = static_cast<float>(in[i] + static_cast<double>(loopGain) * y);
+    const float filtered = tildefx::dc_block(loopInput, pole, dcLastIn, dcLastOut);
+    line[writeIndex] = tildefx::saturate_for_line(filtered);
+    out[i] = y;
+    writeIndex = (writeIndex + 1) & mask;
+
+    feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
+    currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
+    glide_time(currentTime, targetTime, timeStep);
+  }
+
+  x->currentTime = currentTime;
+  x->timeStep = timeStep;
+  x->currentDepth = currentDepth;
+  x->currentFeedback = feedback;
+  x->phase1 = phase1;
+  x->phase2 = phase2;
+  x->windowIndex1 = windowIndex1;
+  x->windowIndex2 = windowIndex2;
+  x->readIndex1 = readIndex1;
+  x->readIndex2 = readIndex2;
+  x->writeIndex = writeIndex;
+  x->dcLastIn = dcLastIn;
+  x->dcLastOut = dcLastOut;
+}
+
+host::Word* tonewarp_perform(host::Word* w) {
+  auto* x = reinterpret_cast<Tonewarp*>(w[1]);
+  const float* in = reinterpret_cast<const float*>(w[2]);
+  float* out = reinterpret_cast<float*>(w[3]);
+  const int n = static_cast<int>(w[4]);
+
+  const float pole = tildefx::dc_blocker_pole(x->sampleRate);
+  x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
+                                        x->intervalTable[x->pitchIndex] -
+                                    1.0);
+  if (n > 0) process_block(x, in, out, n, pole);
+
+  tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
+  x->currentFeedback = x->targetFeedback;
+  return w + 5;
+}
+
+// A depth glide counts its second in blocks. When the block size changes
+// while one runs, the count is converted so that the glide still lasts the
+// same number of samples, instead of carrying its step far past the target.
+void keep_depth_glide_length(Tonewarp* x, float newBlockSize) {
+  if (x->depthBlocksLeft <= 0) return;
+  const double samplesLeft = x->depthBlocksLeft * at_least_one(x->vectorSize);
+  x->depthBlocksLeft =
+      static_cast<int32_t>(std::min(samplesLeft / at_least_one(newBlockSize), 2147483647.0));
+}
+
+void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
+  tildefx::add_perform_one_in_one_out(tonewarp_perform, x, signals);
+  const float blockSize = static_cast<float>(signals[0]->blockSize);
+  float sampleRate = signals[0]->sampleRate;
+  if (!(sampleRate >= LOWEST_SAMPLE_RATE)) {
+    host::error(RATE_ERROR);
+    sampleRate = x->sampleRate;
+  }
+  if (blockSize != x->vectorSize) keep_depth_glide_length(x, blockSize);
+  x->vectorSize = blockSize;
+  x->sampleRate = sampleRate;
+}
+
+void tonewarp_assist(Tonewarp* /*x*/, void* /*box*/, int kind, int index, char* text) {
+  tildefx::write_assist(kind, index, text, {"(signal) Input"}, {"(signal) Output"});
+}
+
+}  // namespace
+
+int main() {
+  host::setup(&tonewarpClass, (host::Method)tonewarp_new, (host::Method)tonewarp_free,
+              sizeof(Tonewarp), nullptr, 0);
+  host::addmess((host::Method)tonewarp_dsp, "dsp", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)tonewarp_assist, "assist", host::ARG_PRIVATE, 0);
+  host::addmess((host::Method)tonewarp_time, "time", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_pitch_factor, "pitchFactor", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_feedback, "feedback", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_octave, "octave", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_loop_depth, "loopDepth", host::ARG_FLOAT, 0);
+  host::z_add_signalmethod();
+  return 0;
+}

@@ -1,0 +1,40 @@
+// The tonewarp~ instance record.
+#pragma once
+
+#include <cstdint>
+
+#include "host.h"
+
+constexpr int TONEWARP_INTERVALS = 35;
+
+struct Tonewarp {
+  host::ObjectHeader header;
+  float sampleRate;
+  float vectorSize;
+  float* ringBuffer;   // the delay line, 2^20 samples
+  float* windowTable;  // triangle from -1 up to +1 and back, 2^20 entries
+  float targetTime;    // seconds
+  float currentTime;
+  float timeStep;      // per sample while gliding
+  float intervalTable[TONEWARP_INTERVALS];  // pitch ratios from unison to the octave
+  int32_t pitchIndex;
+  float targetFeedback;  // percent / 200: the loop gain is twice this
+  float currentFeedback;
+  float octave;
+  float targetDepth;  // half-width of the sweep window as a fraction of the delay
+  float currentDepth;
+  float depthStep;
+  int32_t depthBlocksLeft;
+  float phase1;  // sweep phase of tap 1 in samples, within (-L, L]
+  float phase2;  // phase1 + L, wrapped the same way
+  float windowIndex1;
+  float windowIndex2;
+  float shiftRate;  // pitch ratio - 1
+  int32_t windowTableLength;
+  int32_t readIndex1;
+  int32_t readIndex2;
+  int32_t writeIndex;
+  int32_t indexMask;
+  float dcLastIn;
+  float dcLastOut;
+};
