@@ -61,6 +61,15 @@ TEST(Glide, MovesBySteppingAndStopsExactlyOnTheTarget) {
   EXPECT_NEAR(samples, 4410, 1);
 }
 
+TEST(Glide, AStepTooSmallToMoveTheValueLandsAtOnce) {
+  float current = 0.8f;
+  const float target = 0.8000001f;
+  float step = static_cast<float>((static_cast<double>(target) - current) / 22050.0);
+  tildefx::glide_step(current, target, step);
+  EXPECT_EQ(current, target);
+  EXPECT_EQ(step, 0.0f);
+}
+
 TEST(Glide, CountedGlideLandsWhenTheCountRunsOut) {
   int blocksLeft = 2;
   float current = 0.25f;

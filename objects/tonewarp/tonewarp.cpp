@@ -216,17 +216,6 @@ float read_tap(const float* line, int32_t mask, int32_t writeIndex, float delay,
                                line[(readIndex + 1) & mask], line[(readIndex + 2) & mask]);
 }
 
-// One sample of the delay-time glide. A step too small to move the float
-// would leave the glide short of its target for ever: it lands instead.
-void glide_time(float& current, float target, float& step) {
-  const float before = current;
-  tildefx::glide_step(current, target, step);
-  if (current == before && step != 0.0f) {
-    current = target;
-    step = 0.0f;
-  }
-}
-
 // The samples of one block. Messages arrive between blocks, so the fields
 // the loop reads and moves are held in locals and stored back at its end.
 void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) {
@@ -283,7 +272,7 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
 
     feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
     currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
-    glide_time(currentTime, targetTime, timeStep);
+    tildefx::glide_step(currentTime, targetTime, timeStep);
   }
 
   x->currentTime = currentTime;

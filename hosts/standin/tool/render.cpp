@@ -152,10 +152,9 @@ int render(const RenderOptions& options) {
   const bool created = create_instances(options.object, input.channels.size(), chain, errorText);
   print_console(options.quiet);
   if (!created) return fail(errorText);
-  if (!start_chain(chain, static_cast<float>(sampleRate), options.blockSize)) {
-    print_console(options.quiet);
-    return fail("cannot start the signal chain");
-  }
+  const bool started = start_chain(chain, static_cast<float>(sampleRate), options.blockSize);
+  print_console(options.quiet);
+  if (!started) return fail("cannot start the signal chain");
 
   const int64_t total = static_cast<int64_t>(input.frames()) + std::llround(options.tailSeconds * sampleRate);
   Audio output;
