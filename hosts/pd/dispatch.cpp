@@ -4,8 +4,8 @@
 // one console line and reaches no method.
 #include <cmath>
 #include <cstdarg>
-#include <limits>
 
+#include "host_runtime.h"
 #include "internal.h"
 
 namespace pd_host {
@@ -33,12 +33,6 @@ bool all_numbers_finite(int argc, const t_atom* argv) {
   for (int i = 0; i < argc; i++)
     if (argv[i].a_type == A_FLOAT && !std::isfinite(argv[i].a_w.w_float)) return false;
   return true;
-}
-
-int32_t saturate_to_int(double number) {
-  if (number >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (number <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(number);
 }
 
 // Pd's atoms hold floats; a whole number within the 32-bit range passes as
@@ -133,7 +127,7 @@ void object_left_float(PdObject* x, t_float value) {
   const host::Class* objectClass = x->objectClass;
   const bool whole = value == std::floor(value);
   if (objectClass->intMethod != nullptr && (whole || objectClass->floatMethod == nullptr))
-    reinterpret_cast<IntMethod>(objectClass->intMethod)(x->record, saturate_to_int(value));
+    reinterpret_cast<IntMethod>(objectClass->intMethod)(x->record, host_runtime::saturate_to_int32(value));
   else if (objectClass->floatMethod != nullptr)
     reinterpret_cast<FloatMethod>(objectClass->floatMethod)(x->record, value);
 }

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 
 #include "host.h"
+#include "host_runtime.h"
 
 namespace host {
 
@@ -17,10 +17,8 @@ uint32_t randState = 1;
 }  // namespace
 
 int32_t atom_getlong(const Atom* atom) {
-  if (atom == nullptr || atom->type == AtomType::Symbol || std::isnan(atom->number)) return 0;
-  if (atom->number >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (atom->number <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(atom->number);
+  if (atom == nullptr || atom->type == AtomType::Symbol) return 0;
+  return host_runtime::saturate_to_int32(atom->number);
 }
 
 void sprintf(char* buffer, const char* text) { std::snprintf(buffer, ASSIST_TEXT_SIZE, "%s", text); }
@@ -41,9 +39,6 @@ void* malloc(size_t size) { return std::malloc(size); }
 
 void free(void* block) { std::free(block); }
 
-int rand() {
-  randState = randState * 214013u + 2531011u;
-  return static_cast<int>((randState >> 16) & 0x7FFFu);
-}
+int rand() { return host_runtime::next_rand(randState); }
 
 }  // namespace host

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <memory>
 
+#include "host_runtime.h"
 #include "internal.h"
 
 namespace standin {
@@ -92,10 +92,8 @@ void outlet_new(void* record, const char* /*type*/) { data_of(record)->signalOut
 int proxy_getinlet(void* record) { return data_of(record)->currentInlet; }
 
 int32_t atom_getlong(const Atom* atom) {
-  if (atom == nullptr || atom->type == AtomType::Symbol || std::isnan(atom->number)) return 0;
-  if (atom->number >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (atom->number <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(atom->number);
+  if (atom == nullptr || atom->type == AtomType::Symbol) return 0;
+  return host_runtime::saturate_to_int32(atom->number);
 }
 
 void dsp_add(PerformRoutine perform, int count, ...) {
@@ -142,9 +140,6 @@ void* malloc(size_t size) {
 
 void free(void* block) { std::free(block); }
 
-int rand() {
-  standin::randState = standin::randState * 214013u + 2531011u;
-  return static_cast<int>((standin::randState >> 16) & 0x7FFFu);
-}
+int rand() { return host_runtime::next_rand(standin::randState); }
 
 }  // namespace host

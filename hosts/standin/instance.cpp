@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
+#include "host_runtime.h"
 #include "internal.h"
 
 namespace standin {
@@ -27,12 +27,6 @@ const host::Class::Bound* find_binding(const host::Class* objectClass, const std
 void release(Instance::Data* data) {
   std::free(data->record);
   delete data;
-}
-
-int32_t saturate_to_int(double number) {
-  if (number >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (number <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(number);
 }
 
 bool all_numbers_finite(const Message& message) {
@@ -136,7 +130,7 @@ void deliver_number(Instance::Data* data, const Message& message) {
   const Value& value = message.arguments[0];
   const bool preferInt = value.isInteger || objectClass->floatMethod == nullptr;
   if (preferInt && objectClass->intMethod != nullptr)
-    reinterpret_cast<IntMethod>(objectClass->intMethod)(data->record, saturate_to_int(value.number));
+    reinterpret_cast<IntMethod>(objectClass->intMethod)(data->record, host_runtime::saturate_to_int32(value.number));
   else if (objectClass->floatMethod != nullptr)
     reinterpret_cast<FloatMethod>(objectClass->floatMethod)(data->record, value.number);
   else
