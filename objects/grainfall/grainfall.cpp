@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "delay_line.h"
+#include "fast_math.h"
 #include "glide.h"
 #include "grainfall.h"
 #include "host.h"
@@ -288,19 +289,24 @@ void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float 
   if (x->currentGrainReversal > reversalDraw) voice.rate = -voice.rate;
 }
 
-double raised_cosine(double elapsed, float phaseStep) {
-  return 0.5 - 0.5 * std::cos(elapsed * TWO_PI_FLOAT * phaseStep);
+// The window angle of a voice `elapsed` samples into a raised-cosine half.
+double window_angle(double elapsed, float phaseStep) {
+  return elapsed * TWO_PI_FLOAT * phaseStep;
 }
 
-// A short grain has one raised cosine over its length; a long grain rises,
-// stays at 1 and falls. The fall is timed from the exact count t.
-double window_of(const GrainVoice& voice, int32_t t, float tFloat, float sampleRate) {
+// A sample read by a voice, under its window (0.5 - 0.5 cos of the window
+// angle), rounded to a float. A short grain has one raised cosine over its
+// length; a long grain rises, stays at 1 and falls. The fall is timed from
+// the exact count t.
+float apply_window(const GrainVoice& voice, int32_t t, float tFloat, float sampleRate, float read) {
   if (voice.fadeInEnd == voice.fadeOutStart || tFloat <= voice.fadeInEnd)
-    return raised_cosine(static_cast<double>(tFloat) - voice.start, voice.phaseStep);
+    return tildefx::raised_cosine_times(
+        window_angle(static_cast<double>(tFloat) - voice.start, voice.phaseStep), read);
   if (voice.fadeOutStart <= tFloat)
-    return raised_cosine(t - (static_cast<double>(voice.fadeOutStart) + 0.05 * sampleRate),
-                         voice.phaseStep);
-  return 1.0;
+    return tildefx::raised_cosine_times(
+        window_angle(t - (static_cast<double>(voice.fadeOutStart) + 0.05 * sampleRate), voice.phaseStep),
+        read);
+  return read;
 }
 
 // Reads the line between samples. A grain's first read may lie before the
@@ -340,8 +346,7 @@ float play_voices(Grainfall* x, int32_t t) {
   for (GrainVoice& voice : x->voices) {
     if (voice.active == 0 || voice.start > tFloat) continue;
     const float read = read_line(x, voice.position);
-    const float windowed =
-        static_cast<float>(window_of(voice, t, tFloat, x->sampleRate) * read);
+    const float windowed = apply_window(voice, t, tFloat, x->sampleRate, read);
     sum = static_cast<float>(sum + 0.5 * windowed);
     voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
   }

@@ -1,0 +1,108 @@
+// The full proof that the fast paths give the library's bits:
+//   fast_math_check atan    every one of the 2^32 float inputs of the delay
+//                           lines' saturation (about a minute)
+//   fast_math_check cos [N] N random window arguments and factors (default
+//                           200 million)
+// Each prints the largest distance found between estimate and library (the
+// bound the fallback relies on), how often the fallback ran, and exits
+// non-zero on any mismatch. The tests run a sample of both.
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "delay_line.h"
+#include "fast_math.h"
+
+namespace {
+
+float float_of_bits(uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+int check_atan() {
+  const double offset = 1.0e-6f;
+  uint64_t mismatches = 0;
+  uint64_t fallbacks = 0;
+  double worst = 0.0;  // largest |estimate - library| / |library|
+  for (uint64_t bits = 0; bits <= UINT32_MAX; bits++) {
+    const float x = float_of_bits(static_cast<uint32_t>(bits));
+    const double library = std::atan(static_cast<double>(x));
+    const float expected = static_cast<float>(library + offset);
+    const float fast = tildefx::saturate_for_line(x);
+    if (!same_bits(fast, expected)) {
+      if (mismatches < 10) std::printf("mismatch at %a: %a, library %a\n", x, fast, expected);
+      mismatches++;
+    }
+    if (std::isnan(x) || library == 0.0) continue;
+    const double estimate = tildefx::atan_estimate(x);
+    worst = std::fmax(worst, std::fabs(estimate - library) / std::fabs(library));
+    const double sum = estimate + offset;
+    const double margin = tildefx::ATAN_MARGIN * std::fabs(estimate) + tildefx::SUM_MARGIN * std::fabs(sum);
+    if (static_cast<float>(sum - margin) != static_cast<float>(sum + margin)) fallbacks++;
+    if ((bits & 0x0FFFFFFF) == 0) std::fprintf(stderr, "%3d%%\r", static_cast<int>(bits >> 28) * 100 / 16);
+  }
+  std::printf("atan: 2^32 inputs, %" PRIu64 " mismatches, %" PRIu64
+              " fallbacks, largest relative distance from the library %.3g (2^%.1f), margins 2^-40 and 2^-49\n",
+              mismatches, fallbacks, worst, std::log2(worst));
+  return mismatches == 0 ? 0 : 1;
+}
+
+// Angles as the grain windows form them (elapsed samples times 2 pi times a
+// phase step), plus plain uniform angles of several widths; factors are
+// floats of every size the delay line can hold.
+int check_cos(uint64_t count) {
+  std::mt19937_64 random(20240611);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  uint64_t mismatches = 0;
+  uint64_t fallbacks = 0;
+  double worst = 0.0;  // largest |estimate - library|
+  for (uint64_t i = 0; i < count; i++) {
+    double angle;
+    switch (i % 4) {
+      case 0: {
+        const float phaseStep = static_cast<float>(1.0 / (1.0 + unit(random) * 400000.0));
+        const double elapsed = std::floor(unit(random) * (1.0 / phaseStep + 2.0)) - 1.0;
+        angle = elapsed * (2.0f * 3.14159274f) * phaseStep;
+        break;
+      }
+      case 1: angle = (unit(random) * 2.0 - 1.0) * 8.0; break;
+      case 2: angle = (unit(random) * 2.0 - 1.0) * 1.0e-3; break;
+      default: angle = (unit(random) * 2.0 - 1.0) * std::pow(10.0, unit(random) * 5.0); break;
+    }
+    const float factor = static_cast<float>((unit(random) * 2.0 - 1.0) * std::pow(2.0, unit(random) * 40.0 - 30.0));
+    const float expected = static_cast<float>((0.5 - 0.5 * std::cos(angle)) * factor);
+    const float fast = tildefx::raised_cosine_times(angle, factor);
+    if (!same_bits(fast, expected)) {
+      if (mismatches < 10) std::printf("mismatch at %a, %a: %a, library %a\n", angle, factor, fast, expected);
+      mismatches++;
+    }
+    if (std::fabs(angle) > tildefx::COSINE_REDUCTION_LIMIT) continue;
+    worst = std::fmax(worst, std::fabs(tildefx::cos_estimate(angle) - std::cos(angle)));
+    const double estimate = (0.5 - 0.5 * tildefx::cos_estimate(angle)) * factor;
+    const double margin = tildefx::COSINE_MARGIN * std::fabs(static_cast<double>(factor));
+    if (static_cast<float>(estimate - margin) != static_cast<float>(estimate + margin)) fallbacks++;
+  }
+  std::printf("cos: %" PRIu64 " arguments, %" PRIu64 " mismatches, %" PRIu64
+              " fallbacks, largest distance from the library %.3g (2^%.1f), margin 2^-46\n",
+              count, mismatches, fallbacks, worst, std::log2(worst));
+  return mismatches == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string which = argc > 1 ? argv[1] : "";
+  if (which == "atan") return check_atan();
+  if (which == "cos") return check_cos(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 200000000ull);
+  std::fprintf(stderr, "usage: fast_math_check atan | cos [COUNT]\n");
+  return 2;
+}
