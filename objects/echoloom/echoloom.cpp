@@ -58,35 +58,45 @@ float* allocate_samples(size_t count) {
   return static_cast<float*>(host::malloc(count * sizeof(float)));
 }
 
-void release_buffers(Echoloom* x) {
-  tildefx::release_malloc_block(x->ringBuffer);
-  tildefx::release_malloc_block(x->sineTable);
-  tildefx::release_malloc_block(x->squareTable);
-  tildefx::release_malloc_block(x->triangleTable);
-  tildefx::release_malloc_block(x->rampUpTable);
-  tildefx::release_malloc_block(x->rampDownTable);
-}
+// 2 pi as the object holds it: 8 atan(1), with atan(1) rounded to a float.
+float two_pi() { return static_cast<float>(8.0 * static_cast<float>(std::atan(1.0))); }
 
-bool buffers_complete(const Echoloom* x) {
-  return x->ringBuffer != nullptr && x->sineTable != nullptr && x->squareTable != nullptr &&
-         x->triangleTable != nullptr && x->rampUpTable != nullptr && x->rampDownTable != nullptr;
-}
+// The five waveform tables, one cycle of each shape over LINE_LENGTH
+// entries. They never change, so every instance of the process reads the
+// same ones (20 MiB), filled by the first creation; until then they take no
+// memory.
+struct WaveformTables {
+  float sine[LINE_LENGTH];
+  float square[LINE_LENGTH];
+  float triangle[LINE_LENGTH];
+  float rampUp[LINE_LENGTH];
+  float rampDown[LINE_LENGTH];
+};
 
-// One cycle of each shape over the table length N; every entry is computed
-// in double and stored as a float.
-void fill_tables(Echoloom* x) {
-  const int32_t length = static_cast<int32_t>(x->tableLength);
-  const int32_t half = length / 2;
-  const double n = x->tableLength;
-  for (int32_t k = 0; k < length; k++) {
+// Every entry is computed in double and stored as a float.
+bool fill_tables(WaveformTables& tables) {
+  const float twoPi = two_pi();
+  const int32_t half = LINE_LENGTH / 2;
+  const double n = static_cast<float>(LINE_LENGTH);
+  for (int32_t k = 0; k < LINE_LENGTH; k++) {
     const double step = static_cast<float>(k);
-    x->sineTable[k] = static_cast<float>(std::sin(step * x->twoPi / n));
-    x->squareTable[k] = k < half ? 1.0f : -1.0f;
-    x->triangleTable[k] =
-        static_cast<float>(k < half ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
-    x->rampUpTable[k] = static_cast<float>(2.0 * step / n - 1.0);
-    x->rampDownTable[k] = static_cast<float>(1.0 - 2.0 * step / n);
+    tables.sine[k] = static_cast<float>(std::sin(step * twoPi / n));
+    tables.square[k] = k < half ? 1.0f : -1.0f;
+    tables.triangle[k] = static_cast<float>(k < half ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
+    tables.rampUp[k] = static_cast<float>(2.0 * step / n - 1.0);
+    tables.rampDown[k] = static_cast<float>(1.0 - 2.0 * step / n);
   }
+  return true;
+}
+
+// The tables, filled on the first call. The language runs the initialiser of
+// a function's static once, and makes any other thread that calls meanwhile
+// wait for it, so instances created on several threads at once are safe.
+WaveformTables& waveform_tables() {
+  static WaveformTables tables;
+  static const bool filled = fill_tables(tables);
+  (void)filled;
+  return tables;
 }
 
 void* echoloom_new() {
@@ -94,14 +104,7 @@ void* echoloom_new() {
   if (x == nullptr) return nullptr;
   host::z_dsp_setup(x, 1);
   host::outlet_new(x, "signal");
-  x->ringBuffer = nullptr;
-  x->lfoTable = nullptr;
-  x->sineTable = nullptr;
-  x->squareTable = nullptr;
-  x->triangleTable = nullptr;
-  x->rampUpTable = nullptr;
-  x->rampDownTable = nullptr;
-  x->twoPi = static_cast<float>(8.0 * static_cast<float>(std::atan(1.0)));
+  x->twoPi = two_pi();
 
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
@@ -111,7 +114,11 @@ void* echoloom_new() {
   x->writeIndex = 0;
   x->bufferLength = LINE_LENGTH;
   x->indexMask = LINE_LENGTH - 1;
+  // Without its line the perform routine has nothing to run on: refuse the
+  // instance.
   x->ringBuffer = allocate_samples(static_cast<size_t>(x->bufferLength));
+  if (x->ringBuffer == nullptr) return nullptr;
+  for (int32_t i = 0; i < x->bufferLength; i++) x->ringBuffer[i] = 0.0f;
 
   x->targetTime = 0.1f;
   x->currentTime = 0.1f;
@@ -124,11 +131,12 @@ void* echoloom_new() {
   x->phase1 = 0.75f;
   x->phase2 = 0.75f;
   x->tableLength = static_cast<float>(LINE_LENGTH);
-  x->sineTable = allocate_samples(static_cast<size_t>(x->tableLength));
-  x->squareTable = allocate_samples(static_cast<size_t>(x->tableLength));
-  x->triangleTable = allocate_samples(static_cast<size_t>(x->tableLength));
-  x->rampUpTable = allocate_samples(static_cast<size_t>(x->tableLength));
-  x->rampDownTable = allocate_samples(static_cast<size_t>(x->tableLength));
+  WaveformTables& tables = waveform_tables();
+  x->sineTable = tables.sine;
+  x->squareTable = tables.square;
+  x->triangleTable = tables.triangle;
+  x->rampUpTable = tables.rampUp;
+  x->rampDownTable = tables.rampDown;
 
   x->targetLfoFreq = 0.2f;
   x->currentLfoFreq = 0.2f;
@@ -138,15 +146,6 @@ void* echoloom_new() {
   x->depthBlocksLeft = 0;
   x->shapeValue = 0.0f;
   x->latchedShapeValue = 0.0f;
-
-  // Without the line and all five tables the perform routine has nothing
-  // to run on: refuse the instance.
-  if (!buffers_complete(x)) {
-    release_buffers(x);
-    return nullptr;
-  }
-  for (int32_t i = 0; i < x->bufferLength; i++) x->ringBuffer[i] = 0.0f;
-  fill_tables(x);
 
   x->targetFilterFreq = 20000.0f;
   x->currentFilterFreq = 20000.0f;
@@ -165,9 +164,10 @@ void* echoloom_new() {
   return x;
 }
 
+// The waveform tables are shared and stay.
 void echoloom_free(Echoloom* x) {
   host::z_dsp_free(x);
-  release_buffers(x);
+  tildefx::release_malloc_block(x->ringBuffer);
 }
 
 // ---- Messages --------------------------------------------------------------

@@ -114,11 +114,28 @@ void update_threshold(Levelsway* x) {
 
 // ---- Life of an instance -------------------------------------------------
 
+bool fill_sqrt_table(float* table) {
+  for (int i = 0; i < SQRT_TABLE_SIZE; i++)
+    table[i] = static_cast<float>(std::sqrt(static_cast<double>(i)) * 0.00390625);
+  return true;
+}
+
+// sqrt(i) / 256 for i = 0..65535. It never changes, so every instance of
+// the process reads the same one, filled by the first creation. The language
+// runs the initialiser of a function's static once, and makes any other
+// thread that calls meanwhile wait for it.
+float* shared_sqrt_table() {
+  static float table[SQRT_TABLE_SIZE];
+  static const bool filled = fill_sqrt_table(table);
+  (void)filled;
+  return table;
+}
+
+// The square-root table is shared and stays.
 void levelsway_free(Levelsway* x) {
   host::z_dsp_free(x);
   tildefx::release_sysmem_block(x->gainTable);
   tildefx::release_sysmem_block(x->rmsWindow);
-  tildefx::release_sysmem_block(x->sqrtTable);
 }
 
 float* new_table(int entries) {
@@ -141,15 +158,13 @@ void* levelsway_new() {
   x->rmsSum = 0.0f;
 
   x->rmsWindow = new_table(RMS_WINDOW_LENGTH);
-  x->sqrtTable = new_table(SQRT_TABLE_SIZE);
   x->gainTable = new_table(GAIN_TABLE_SIZE);
-  if (x->rmsWindow == nullptr || x->sqrtTable == nullptr || x->gainTable == nullptr) {
+  if (x->rmsWindow == nullptr || x->gainTable == nullptr) {
     levelsway_free(x);
     return nullptr;
   }
   std::fill(x->rmsWindow, x->rmsWindow + RMS_WINDOW_LENGTH, 0.0f);
-  for (int i = 0; i < SQRT_TABLE_SIZE; i++)
-    x->sqrtTable[i] = static_cast<float>(std::sqrt(static_cast<double>(i)) * 0.00390625);
+  x->sqrtTable = shared_sqrt_table();
 
   x->detectMode = 0;
   x->ratio = static_cast<float>(13.0 / 14.0);

@@ -63,12 +63,24 @@ float interval_ratio(const int interval[2]) {
 
 // -1 at entry 0, rising to +1 in the middle and falling back; the second
 // half is the negative of the first.
-void build_window_table(float* table) {
+bool build_window_table(float* table) {
   const long double step = 4.0L / LINE_LENGTH;
   for (int32_t i = 0; i < LINE_LENGTH / 2; i++)
     table[i] = static_cast<float>(i * step - 1.0L);
   for (int32_t i = LINE_LENGTH / 2; i < LINE_LENGTH; i++)
     table[i] = static_cast<float>(3.0L - i * step);
+  return true;
+}
+
+// The window table never changes, so every instance of the process reads the
+// same one (4 MiB), built by the first creation; until then it takes no
+// memory. The language runs the initialiser of a function's static once, and
+// makes any other thread that calls meanwhile wait for it.
+float* shared_window_table() {
+  static float table[LINE_LENGTH];
+  static const bool built = build_window_table(table);
+  (void)built;
+  return table;
 }
 
 // A block size as a divisor: an empty block counts as one sample.
@@ -88,15 +100,12 @@ void* tonewarp_new() {
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
   x->ringBuffer = static_cast<float*>(host::sysmem_newptr(TABLE_BYTES));
-  x->windowTable = static_cast<float*>(host::sysmem_newptr(TABLE_BYTES));
-  if (x->ringBuffer == nullptr || x->windowTable == nullptr) {
-    tildefx::release_sysmem_block(x->ringBuffer);
-    tildefx::release_sysmem_block(x->windowTable);
+  if (x->ringBuffer == nullptr) {
     host::error(MEMORY_ERROR);
     return nullptr;
   }
   std::fill(x->ringBuffer, x->ringBuffer + LINE_LENGTH, 0.0f);
-  build_window_table(x->windowTable);
+  x->windowTable = shared_window_table();
   x->targetTime = 0.3f;
   x->currentTime = 0.3f;
   x->timeStep = 0.0f;
@@ -113,10 +122,10 @@ void* tonewarp_new() {
   return x;
 }
 
+// The window table is shared and stays.
 void tonewarp_free(Tonewarp* x) {
   host::z_dsp_free(x);
   tildefx::release_sysmem_block(x->ringBuffer);
-  tildefx::release_sysmem_block(x->windowTable);
 }
 
 // The delay glides to its new value in half a second.
