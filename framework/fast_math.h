@@ -18,65 +18,94 @@ namespace tildefx {
 
 // ---- Arctangent ------------------------------------------------------------
 
-// Steps of the reduction table: atan(t) = atan(c) + atan(u), with c = k / 64
-// the nearest step to t and u = (t - c) / (1 + t c), so |u| <= 1/128.
-constexpr int ATAN_STEPS = 64;
+// atan(t) for t in [0, 1] is read from its Taylor polynomial of degree 5
+// around the nearest of 129 points c = k / 128, so the distance d = t - c is
+// at most 1/256.
+constexpr int ATAN_STEPS = 128;
+constexpr int ATAN_DEGREE = 5;
 
-// atan(k / 64) for k = 0..64, from the library, once per process.
-inline const double* atan_steps() {
-  static const struct Table {
-    double value[ATAN_STEPS + 1];
-    Table() {
-      for (int k = 0; k <= ATAN_STEPS; k++) value[k] = std::atan(static_cast<double>(k) / ATAN_STEPS);
+// Coefficients of atan(c + d) = sum of a[n] d^n, n = 0..5, at each point:
+// a[0] = atan(c) from the library, and for n >= 1, from
+// d/dz atan z = Im(1 / (z - i)), a[n] = (-1)^(n-1) Im((c - i)^-n) / n.
+struct AtanTable {
+  double a[ATAN_STEPS + 1][ATAN_DEGREE + 1];
+  AtanTable() {
+    for (int k = 0; k <= ATAN_STEPS; k++) {
+      const double c = static_cast<double>(k) / ATAN_STEPS;
+      a[k][0] = std::atan(c);
+      const double denominator = c * c + 1.0;  // 1 / (c - i) = (c + i) / (c^2 + 1)
+      const double wRe = c / denominator;
+      const double wIm = 1.0 / denominator;
+      double powerRe = wRe;
+      double powerIm = wIm;
+      for (int n = 1; n <= ATAN_DEGREE; n++) {
+        a[k][n] = (n % 2 == 1 ? powerIm : -powerIm) / n;
+        const double nextRe = powerRe * wRe - powerIm * wIm;
+        powerIm = powerRe * wIm + powerIm * wRe;
+        powerRe = nextRe;
+      }
     }
-  } table;
-  return table.value;
-}
+  }
+};
+// Built when the plug-in is loaded; read-only after.
+inline const AtanTable ATAN_TABLE;
 
-// Estimate of atan(x). Error analysis, for |x| <= 1 (t = |x|): t - c is exact
-// (Sterbenz, or c = 0), 1 + t c and the division add at most 1.5 units in
-// the last place (ulp) to u; the odd series u - u^3/3 + u^5/5 - u^7/7 leaves
-// out less than |u|^9 / 9 <= 2^-63 |u|, and its evaluation adds under 1 ulp of
-// u; adding atan(c) (itself within 1 ulp) adds 1/2 ulp. For |x| > 1 the
-// estimate is pi/2 - atan(1/|x|), where 1/|x| adds 1/2 ulp and pi/2 is
-// within 1/2 ulp; the result then lies in [pi/4, pi/2], so the absolute
-// errors of the parts stay within a few ulps of it. Altogether the estimate
-// is within 2^-49 |atan(x)| of the true value, and the library's result
-// within 1 ulp (2^-52 relative) of it; the check over every float finds at
-// most about 2^-52.
+// Estimate of atan(x). For |x| > 1 it is pi/2 - atan(1/|x|). Error: the
+// first Taylor term left out, a[6] d^6, is below 2^-48 relative to atan(t)
+// (a[6] is at most |c| / 6 near 0 and t >= |c| / 2 there, 2^-48 / 6 in
+// general with |d| <= 2^-8); the coefficients carry a few rounding errors of
+// 2^-53 each, weighted by d^n; the five multiply-add steps and the final
+// subtraction from pi/2 (correct within 2^-53) add a few more. Together
+// within 2^-46 |atan(x)|; the library's result lies within 1 ulp (2^-52) of
+// the true value. The check over every float finds about 2^-47.
 inline double atan_estimate(double x) {
   if (std::isnan(x)) return x;  // no table index to form
   const double a = std::fabs(x);
   const bool inverted = a > 1.0;
   const double t = inverted ? 1.0 / a : a;
   const int k = static_cast<int>(t * ATAN_STEPS + 0.5);
-  const double c = static_cast<double>(k) / ATAN_STEPS;
-  const double u = (t - c) / (1.0 + t * c);
-  const double u2 = u * u;
-  const double series = u + u * (u2 * (-1.0 / 3.0 + u2 * (1.0 / 5.0 - u2 * (1.0 / 7.0))));
-  const double base = atan_steps()[k] + series;
-  const double magnitude = inverted ? 1.5707963267948966 - base : base;
-  return x < 0.0 ? -magnitude : magnitude;
+  const double* c = ATAN_TABLE.a[k];
+  const double d = t - k * (1.0 / ATAN_STEPS);
+  const double d2 = d * d;
+  // Estrin's scheme: the three pairs at once, then two steps in d^2, for a
+  // short chain of dependent operations.
+  const double p = (c[0] + c[1] * d) + d2 * ((c[2] + c[3] * d) + d2 * (c[4] + c[5] * d));
+  return std::copysign(inverted ? 1.5707963267948966 - p : p, x);
 }
 
 // How far the estimate plus the offset may lie from the library's atan(x)
-// plus the offset, both rounded to double: ATAN_MARGIN |atan(x)| covers the
-// two arctangents' distance (2^-49 + 2^-52 relative, 2^-40 leaves a factor
-// of 400), SUM_MARGIN |sum| the roundings of the two sums and of the sum
-// plus or minus the margin (3 x 2^-53, 2^-49 leaves a factor of 5).
+// plus the offset, both rounded to double. The two arctangents lie within
+// (2^-46 + 2^-52) |atan(x)| of each other, and |atan(x)| <= min(|x|, pi/2);
+// the library's sum rounds by at most 2^-53 |sum|, and so do the offset
+// plus or minus the margin and the estimate plus that, with |sum| <=
+// |atan(x)| + |offset|. The margin 2^-40 min(|x|, 2) + 2^-49 |offset| covers
+// all of it with a factor of 16 to spare.
 constexpr double ATAN_MARGIN = 0x1p-40;
-constexpr double SUM_MARGIN = 0x1p-49;
+constexpr double OFFSET_MARGIN = 0x1p-49;
 
 // The float nearest to atan(x) + offset computed in double with the
-// library's atan: exactly static_cast<float>(std::atan(x) + offset).
-inline float atan_plus_to_float(double x, double offset) {
+// library's atan, from the estimate alone: false where the estimate cannot
+// tell (within the margin of a rounding boundary, or NaN). The margin is
+// formed from x alone, beside the estimate rather than after it.
+inline bool atan_plus_from_estimate(double x, double offset, float& result) {
+  const double margin = ATAN_MARGIN * std::fmin(std::fabs(x), 2.0) + OFFSET_MARGIN * std::fabs(offset);
   const double estimate = atan_estimate(x);
-  const double sum = estimate + offset;
-  const double margin = ATAN_MARGIN * std::fabs(estimate) + SUM_MARGIN * std::fabs(sum);
-  const float low = static_cast<float>(sum - margin);
-  const float high = static_cast<float>(sum + margin);
-  if (low == high) return low;
+  result = static_cast<float>(estimate + (offset - margin));
+  return result == static_cast<float>(estimate + (offset + margin));
+}
+
+// The library's path, kept out of line: a call inside a loop makes the
+// compiler keep the loop's values in memory, so the rare call stands apart.
+[[gnu::cold, gnu::noinline]] inline float atan_plus_from_library(double x, double offset) {
   return static_cast<float>(std::atan(x) + offset);
+}
+
+// Exactly static_cast<float>(std::atan(x) + offset), the library asked only
+// where the estimate cannot tell.
+inline float atan_plus_to_float(double x, double offset) {
+  float result;
+  if (__builtin_expect(atan_plus_from_estimate(x, offset, result), 1)) return result;
+  return atan_plus_from_library(x, offset);
 }
 
 // ---- Cosine ----------------------------------------------------------------
@@ -126,16 +155,21 @@ inline double cos_estimate(double x) {
 constexpr double COSINE_MARGIN = 0x1p-46;
 
 // The float nearest to (0.5 - 0.5 cos(angle)) * factor computed in double
-// with the library's cos: exactly
-// static_cast<float>((0.5 - 0.5 * std::cos(angle)) * factor).
+// with the library's cos, from the estimate alone: false where the estimate
+// cannot tell (near a rounding boundary, a huge angle, NaN).
+inline bool raised_cosine_from_estimate(double angle, double factor, float& result) {
+  if (!(std::fabs(angle) <= COSINE_REDUCTION_LIMIT)) return false;
+  const double estimate = (0.5 - 0.5 * cos_estimate(angle)) * factor;
+  const double margin = COSINE_MARGIN * std::fabs(factor);
+  result = static_cast<float>(estimate - margin);
+  return result == static_cast<float>(estimate + margin);
+}
+
+// Exactly static_cast<float>((0.5 - 0.5 * std::cos(angle)) * factor), the
+// library asked only where the estimate cannot tell.
 inline float raised_cosine_times(double angle, double factor) {
-  if (std::fabs(angle) <= COSINE_REDUCTION_LIMIT) {
-    const double estimate = (0.5 - 0.5 * cos_estimate(angle)) * factor;
-    const double margin = COSINE_MARGIN * std::fabs(factor);
-    const float low = static_cast<float>(estimate - margin);
-    const float high = static_cast<float>(estimate + margin);
-    if (low == high) return low;
-  }
+  float result;
+  if (raised_cosine_from_estimate(angle, factor, result)) return result;
   return static_cast<float>((0.5 - 0.5 * std::cos(angle)) * factor);
 }
 

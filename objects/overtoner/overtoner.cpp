@@ -1,7 +1,9 @@
 // overtoner~: a waveshaper that mixes the Chebyshev polynomials T1 to T5 and
 // T7 of its input, each at a level set in dB, normalised by the sum of the
 // weights so that a full-scale input stays within full scale.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "host.h"
 #include "object.h"
@@ -43,39 +45,101 @@ float weight_of(float level) {
   return static_cast<float>(std::pow(10.0, 3.0 * level - 3.0));
 }
 
+// The six weights, the one shared square's polynomials and the sum of the
+// weighted partials for one sample. The sum is defined in extended precision;
+// `estimate` is the same sum in double, and `spread` bounds how far apart
+// the two can lie.
+struct Partials {
+  float t2, t3, t4, t5, t7;
+};
+
+Partials chebyshev(float s) {
+  const double xd = s;
+  const float m = static_cast<float>(xd * xd);
+  const double md = m;
+  Partials t;
+  t.t2 = static_cast<float>(md + md - 1.0);
+  t.t3 = static_cast<float>(xd * (4.0 * md - 3.0));
+  t.t4 = static_cast<float>(md * (8.0 * md - 8.0) + 1.0);
+  t.t5 = static_cast<float>(xd * (md * (16.0 * md - 20.0) + 5.0));
+  t.t7 = static_cast<float>(xd * (md * (md * (64.0 * md - 112.0) + 56.0) - 7.0));
+  return t;
+}
+
+struct Weights {
+  float a1, a2, a3, a4, a5, a7;
+};
+
+// The weighted sum as defined: accumulated in extended precision, in this
+// order, and rounded to a float.
+float weighted_sum(const Weights& a, float s) {
+  const Partials t = chebyshev(s);
+  long double acc = static_cast<long double>(a.a2) * t.t2 + static_cast<long double>(a.a1) * s;
+  acc += static_cast<long double>(a.a3) * t.t3;
+  acc += static_cast<long double>(a.a4) * t.t4;
+  acc += static_cast<long double>(a.a5) * t.t5;
+  acc += static_cast<long double>(a.a7) * t.t7;
+  return static_cast<float>(acc);
+}
+
+// Each product of two floats is exact in double, so the double sum and the
+// extended one differ only by their five roundings each: at most
+// 5 (2^-53 + 2^-64) times the sum of the terms' magnitudes. For |s| <= 1
+// every polynomial lies within [-1, 1], so that sum is at most the sum of the
+// weights. The margin, 2^-49 times the weights' sum, covers both with room
+// for the roundings of the margin's own sums: every value between the
+// estimate minus and plus the margin rounds to the float the extended sum
+// rounds to whenever the two ends round alike.
+constexpr double SUM_MARGIN = 0x1p-49;
+
+// Samples go through in chunks: a loop without branches (which the compiler
+// vectorises) finds each sample's float from the double sum and marks it
+// clear when both ends of the margin round alike and |s| <= 1; the few
+// others are then summed in extended precision. The chunk's input is copied
+// first, since the output may be the input's memory.
+constexpr int CHUNK = 64;
+
+void process_chunk(const Weights& a, double margin, float normGain, const float* in, float* out, int n) {
+  float input[CHUNK];
+  int32_t clear[CHUNK];
+  for (int i = 0; i < n; i++) input[i] = in[i];
+  for (int i = 0; i < n; i++) {
+    const float s = input[i];
+    const Partials t = chebyshev(s);
+    const double estimate = ((((static_cast<double>(a.a2) * t.t2 + static_cast<double>(a.a1) * s) +
+                               static_cast<double>(a.a3) * t.t3) +
+                              static_cast<double>(a.a4) * t.t4) +
+                             static_cast<double>(a.a5) * t.t5) +
+                            static_cast<double>(a.a7) * t.t7;
+    const float low = static_cast<float>(estimate - margin);
+    const float high = static_cast<float>(estimate + margin);
+    clear[i] = (low == high) & (std::fabs(s) <= 1.0f);
+    out[i] = static_cast<float>(static_cast<double>(low) * normGain);
+  }
+  for (int i = 0; i < n; i++)
+    if (!clear[i]) out[i] = static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
+}
+
 host::Word* overtoner_perform(host::Word* w) {
   auto* x = reinterpret_cast<Overtoner*>(w[1]);
   const float* in = reinterpret_cast<const float*>(w[2]);
   float* out = reinterpret_cast<float*>(w[3]);
   const int n = static_cast<int>(w[4]);
 
-  const float a1 = weight_of(x->level1);
-  const float a2 = weight_of(x->level2);
-  const float a3 = weight_of(x->level3);
-  const float a4 = weight_of(x->level4);
-  const float a5 = weight_of(x->level5);
-  const float a7 = weight_of(x->level7);
-  const float sum = static_cast<float>(static_cast<long double>(a2) + a1 + a3 + a4 + a5 + a7);
+  Weights a;
+  a.a1 = weight_of(x->level1);
+  a.a2 = weight_of(x->level2);
+  a.a3 = weight_of(x->level3);
+  a.a4 = weight_of(x->level4);
+  a.a5 = weight_of(x->level5);
+  a.a7 = weight_of(x->level7);
+  const float sum = static_cast<float>(static_cast<long double>(a.a2) + a.a1 + a.a3 + a.a4 + a.a5 + a.a7);
   x->normGain = sum != 0.0f ? static_cast<float>(1.0 / sum) : 0.0f;
   const float normGain = x->normGain;
 
-  for (int i = 0; i < n; i++) {
-    const float s = in[i];
-    const double xd = s;
-    const float m = static_cast<float>(xd * xd);
-    const double md = m;
-    const float t2 = static_cast<float>(md + md - 1.0);
-    const float t3 = static_cast<float>(xd * (4.0 * md - 3.0));
-    const float t4 = static_cast<float>(md * (8.0 * md - 8.0) + 1.0);
-    const float t5 = static_cast<float>(xd * (md * (16.0 * md - 20.0) + 5.0));
-    const float t7 = static_cast<float>(xd * (md * (md * (64.0 * md - 112.0) + 56.0) - 7.0));
-    long double acc = static_cast<long double>(a2) * t2 + static_cast<long double>(a1) * s;
-    acc += static_cast<long double>(a3) * t3;
-    acc += static_cast<long double>(a4) * t4;
-    acc += static_cast<long double>(a5) * t5;
-    acc += static_cast<long double>(a7) * t7;
-    out[i] = static_cast<float>(static_cast<double>(static_cast<float>(acc)) * normGain);
-  }
+  const double margin = SUM_MARGIN * sum;
+  for (int start = 0; start < n; start += CHUNK)
+    process_chunk(a, margin, normGain, in + start, out + start, std::min(CHUNK, n - start));
   return w + 5;
 }
 
