@@ -122,6 +122,20 @@ std::vector<Scenario> scenarios() {
                     {"lfoShape 5", "lfoDepth 60", "lfoFreq 7", "heads 2", "feedback 90"}, {}, true};
     all.push_back(random);
   }
+  // The shortest delays read slots written a few samples before, within the
+  // same block.
+  const std::vector<std::string> shortTonewarp = {"time 1", "loopDepth 100", "pitchFactor 34", "octave 2",
+                                                  "feedback 150"};
+  const std::vector<std::string> shortEcholoom = {"time 1", "lfoDepth 100", "lfoFreq 10", "heads 2",
+                                                  "feedback 150", "lfoShape 2"};
+  const std::vector<std::string> shortGrainfall = {"time 1", "grainSize 50", "density 200", "feedback 150",
+                                                   "octave -2", "octaveVariation 2", "grainReversal 50"};
+  for (int block : {64, 1024, 7}) {
+    const std::string suffix = " short delay block " + std::to_string(block);
+    all.push_back({"tonewarp~" + suffix, "tonewarp~", block, shortTonewarp, {{60000, "octave -3"}}});
+    all.push_back({"echoloom~" + suffix, "echoloom~", block, shortEcholoom, {{60000, "lfoShape 4"}}});
+    all.push_back({"grainfall~" + suffix, "grainfall~", block, shortGrainfall, {{60000, "octave 3"}}});
+  }
   all.push_back({"echoloom~ random shape one head", "echoloom~", 64,
                  {"lfoShape 5", "lfoDepth 100", "lfoFreq 10", "time 20"},
                  {{40000, "lfoDepth 5"}, {80000, "lfoShape 2"}}, true});
