@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "fast_math.h"
 
@@ -74,6 +75,20 @@ inline float dc_block(float x, float pole, float& lastIn, float& lastOut) {
 // without the library call for all but a few inputs (fast_math.h).
 inline float saturate_for_line(float x) {
   return atan_plus_to_float(static_cast<double>(x), static_cast<double>(1.0e-6f));
+}
+
+// Whether a four-point read around readIndex (slots readIndex - 1 to
+// readIndex + 2) would take a slot whose write is still held back: one of the
+// `pending` slots just behind writeIndex (the current sample's own slot,
+// writeIndex itself, is not written yet in any case). A delay that holds its
+// writes back over a chunk of samples, so that every read of the chunk runs
+// before the writes, lets the writes catch up first when this is true.
+inline bool reads_pending_write(int32_t writeIndex, int32_t readIndex, int32_t mask, int pending) {
+  if (pending <= 0) return false;
+  // The four slots lie first, first + 1, ..., first + 3 samples behind the
+  // slot just behind writeIndex (modulo the line length).
+  const int32_t first = (writeIndex - 1 - (readIndex + 2)) & mask;
+  return first < pending || first > mask - 3;
 }
 
 }  // namespace tildefx

@@ -212,23 +212,66 @@ double sweep_half_width(float depth, float delay) {
   return halfWidth;
 }
 
-// The value of one tap: the line read p - 1 samples behind the write index,
-// where p = D - phase + 2. readIndex receives the tap's buffer index.
-float read_tap(const float* line, int32_t mask, int32_t writeIndex, float delay, float phase,
-               int32_t& readIndex) {
+// Where one tap reads: the line p - 1 samples behind the write index, where
+// p = D - phase + 2; towardNewer is the interpolation fraction.
+struct TapPlace {
+  int32_t readIndex;
+  float towardNewer;
+};
+
+TapPlace place_tap(int32_t mask, int32_t writeIndex, float delay, float phase) {
   const float position = static_cast<float>(static_cast<double>(delay) - phase + 2.0);
   const int32_t whole = static_cast<int32_t>(position);
   const float fraction = static_cast<float>(static_cast<double>(position) - whole);
-  const float towardNewer = static_cast<float>(1.0 - fraction);
-  readIndex = (writeIndex - whole) & mask;
-  return tildefx::interpolate4(towardNewer, line[(readIndex - 1) & mask], line[readIndex],
-                               line[(readIndex + 1) & mask], line[(readIndex + 2) & mask]);
+  TapPlace place;
+  place.towardNewer = static_cast<float>(1.0 - fraction);
+  place.readIndex = (writeIndex - whole) & mask;
+  return place;
+}
+
+float read_tap(const float* line, int32_t mask, TapPlace place) {
+  const int32_t k = place.readIndex;
+  return tildefx::interpolate4(place.towardNewer, line[(k - 1) & mask], line[k], line[(k + 1) & mask],
+                               line[(k + 2) & mask]);
+}
+
+// Samples go through in chunks. Each sample's taps are read first, for the
+// whole chunk; the line's writes (feedback, high-pass, arctangent) follow in
+// a second loop. The reads of a chunk nearly always lie further back than the
+// chunk is long, and then each sample's arctangent no longer holds up the
+// next sample's reads; a read that would reach a write still held back makes
+// the writes catch up first, so every sample computes what it would one by
+// one.
+constexpr int CHUNK = 64;
+
+// The writes held back over a chunk and what they need.
+struct HeldWrites {
+  float* line;
+  int32_t mask;
+  int32_t firstIndex;  // line index of the chunk's first sample
+  float pole;
+  float dcLastIn;
+  float dcLastOut;
+  const float* in;  // the chunk's input and output
+  float* out;
+  int done;  // samples of the chunk already written
+  float y[CHUNK];
+  float loopGain[CHUNK];
+};
+
+void write_until(HeldWrites& w, int end) {
+  for (int j = w.done; j < end; j++) {
+    const float loopInput = static_cast<float>(w.in[j] + static_cast<double>(w.loopGain[j]) * w.y[j]);
+    const float filtered = tildefx::dc_block(loopInput, w.pole, w.dcLastIn, w.dcLastOut);
+    w.line[(w.firstIndex + j) & w.mask] = tildefx::saturate_for_line(filtered);
+    w.out[j] = w.y[j];
+  }
+  w.done = end;
 }
 
 // The samples of one block. Messages arrive between blocks, so the fields
 // the loop reads and moves are held in locals and stored back at its end.
 void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) {
-  float* line = x->ringBuffer;
   const float* window = x->windowTable;
   const int32_t mask = x->indexMask;
   const float tableLength = static_cast<float>(x->windowTableLength);
@@ -246,42 +289,55 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
   float phase2 = x->phase2;
   float windowIndex1 = x->windowIndex1;
   float windowIndex2 = x->windowIndex2;
-  int32_t readIndex1 = x->readIndex1;
-  int32_t readIndex2 = x->readIndex2;
+  TapPlace tap1Place{x->readIndex1, 0.0f};
+  TapPlace tap2Place{x->readIndex2, 0.0f};
   int32_t writeIndex = x->writeIndex;
-  float dcLastIn = x->dcLastIn;
-  float dcLastOut = x->dcLastOut;
+  HeldWrites writes;
+  writes.line = x->ringBuffer;
+  writes.mask = mask;
+  writes.pole = pole;
+  writes.dcLastIn = x->dcLastIn;
+  writes.dcLastOut = x->dcLastOut;
 
-  for (int i = 0; i < n; i++) {
-    const float delay = delay_in_samples(currentTime, sampleRate);
-    if (currentDepth < 0.01f) currentDepth = 0.01f;
-    phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
-    const double halfWidthExact = sweep_half_width(currentDepth, delay);
-    phase2 = static_cast<float>(phase1 + halfWidthExact);
-    const float halfWidth = static_cast<float>(halfWidthExact);
-    phase1 = wrap_phase(phase1, halfWidth);
-    phase2 = wrap_phase(phase2, halfWidth);
-    windowIndex1 = window_position(phase1, halfWidth, tableLength);
-    windowIndex2 = window_position(phase2, halfWidth, tableLength);
+  for (int start = 0; start < n; start += CHUNK) {
+    const int count = std::min(CHUNK, n - start);
+    writes.firstIndex = writeIndex;
+    writes.in = in + start;
+    writes.out = out + start;
+    writes.done = 0;
+    for (int i = 0; i < count; i++) {
+      const float delay = delay_in_samples(currentTime, sampleRate);
+      if (currentDepth < 0.01f) currentDepth = 0.01f;
+      phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
+      const double halfWidthExact = sweep_half_width(currentDepth, delay);
+      phase2 = static_cast<float>(phase1 + halfWidthExact);
+      const float halfWidth = static_cast<float>(halfWidthExact);
+      phase1 = wrap_phase(phase1, halfWidth);
+      phase2 = wrap_phase(phase2, halfWidth);
+      windowIndex1 = window_position(phase1, halfWidth, tableLength);
+      windowIndex2 = window_position(phase2, halfWidth, tableLength);
 
-    const float tap1 = read_tap(line, mask, writeIndex, delay, phase1, readIndex1);
-    const float tap2 = read_tap(line, mask, writeIndex, delay, phase2, readIndex2);
-    // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
-    const double weighted1 = tap1 * (1.0 + window[static_cast<int32_t>(windowIndex1)]);
-    const double weighted2 = tap2 * (1.0 + window[static_cast<int32_t>(windowIndex2)]);
-    const float sum = static_cast<float>(weighted1 + weighted2);
-    const float y = static_cast<float>(0.5 * sum);
+      tap1Place = place_tap(mask, writeIndex, delay, phase1);
+      tap2Place = place_tap(mask, writeIndex, delay, phase2);
+      const int pending = i - writes.done;
+      if (tildefx::reads_pending_write(writeIndex, tap1Place.readIndex, mask, pending) ||
+          tildefx::reads_pending_write(writeIndex, tap2Place.readIndex, mask, pending))
+        write_until(writes, i);
+      const float tap1 = read_tap(writes.line, mask, tap1Place);
+      const float tap2 = read_tap(writes.line, mask, tap2Place);
+      // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
+      const double weighted1 = tap1 * (1.0 + window[static_cast<int32_t>(windowIndex1)]);
+      const double weighted2 = tap2 * (1.0 + window[static_cast<int32_t>(windowIndex2)]);
+      const float sum = static_cast<float>(weighted1 + weighted2);
+      writes.y[i] = static_cast<float>(0.5 * sum);
+      writes.loopGain[i] = static_cast<float>(2.0 * feedback);
+      writeIndex = (writeIndex + 1) & mask;
 
-    const float loopGain = static_cast<float>(2.0 * feedback);
-    const float loopInput = static_cast<float>(in[i] + static_cast<double>(loopGain) * y);
-    const float filtered = tildefx::dc_block(loopInput, pole, dcLastIn, dcLastOut);
-    line[writeIndex] = tildefx::saturate_for_line(filtered);
-    out[i] = y;
-    writeIndex = (writeIndex + 1) & mask;
-
-    feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
-    currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
-    tildefx::glide_step(currentTime, targetTime, timeStep);
+      feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
+      currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
+      tildefx::glide_step(currentTime, targetTime, timeStep);
+    }
+    write_until(writes, count);
   }
 
   x->currentTime = currentTime;
@@ -292,11 +348,11 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
   x->phase2 = phase2;
   x->windowIndex1 = windowIndex1;
   x->windowIndex2 = windowIndex2;
-  x->readIndex1 = readIndex1;
-  x->readIndex2 = readIndex2;
+  x->readIndex1 = tap1Place.readIndex;
+  x->readIndex2 = tap2Place.readIndex;
   x->writeIndex = writeIndex;
-  x->dcLastIn = dcLastIn;
-  x->dcLastOut = dcLastOut;
+  x->dcLastIn = writes.dcLastIn;
+  x->dcLastOut = writes.dcLastOut;
 }
 
 host::Word* tonewarp_perform(host::Word* w) {
