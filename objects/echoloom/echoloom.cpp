@@ -4,6 +4,7 @@
 // line through a resonant low-pass, a DC blocker (above unity gain) and an
 // arctangent; the feedback polarity can be switched, and freeze makes the
 // line loop what it holds.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -367,15 +368,54 @@ float crossfade_heads(const Echoloom* x, float head1, float head2) {
   return static_cast<float>(sum * 0.5);
 }
 
+// Samples go through in chunks. Each sample's heads are read first, for the
+// whole chunk; the line's writes (low-pass, DC blocker, arctangent) follow in
+// a second loop. The reads of a chunk nearly always lie further back than the
+// chunk is long, and then each sample's arctangent no longer holds up the
+// next sample's reads; a read that would reach a write still held back makes
+// the writes catch up first, so every sample computes what it would one by
+// one.
+constexpr int CHUNK = 64;
+
+// The writes held back over a chunk and what they need.
+struct HeldWrites {
+  Echoloom* x;
+  const BlockSettings* block;
+  int32_t firstIndex;  // line index of the chunk's first sample
+  const float* in;     // the chunk's input and output
+  float* out;
+  int done;  // samples of the chunk already written
+  double gain[CHUNK];
+  float delayed[CHUNK];
+};
+
 // Input plus the fed-back repeat, through the low-pass, the DC blocker while
 // the gain is above 1, and the arctangent into the line.
-void write_line(Echoloom* x, const BlockSettings& block, double gain, float delayed, float input) {
-  const float sum = static_cast<float>(gain * delayed + input);
-  const float filtered = tildefx::lowpass_tick(block.lowpass, sum, x->filterIn1, x->filterIn2,
-                                               x->filterOut1, x->filterOut2);
-  float written = block.filterOn ? filtered : sum;
-  if (gain > 1.0) written = tildefx::dc_block(written, block.dcPole, x->dcLastIn, x->dcLastOut);
-  x->ringBuffer[x->writeIndex] = tildefx::saturate_for_line(written);
+void write_until(HeldWrites& w, int end) {
+  Echoloom* x = w.x;
+  const BlockSettings& block = *w.block;
+  float filterIn1 = x->filterIn1;
+  float filterIn2 = x->filterIn2;
+  float filterOut1 = x->filterOut1;
+  float filterOut2 = x->filterOut2;
+  float dcLastIn = x->dcLastIn;
+  float dcLastOut = x->dcLastOut;
+  for (int j = w.done; j < end; j++) {
+    const double gain = w.gain[j];
+    const float sum = static_cast<float>(gain * w.delayed[j] + w.in[j]);
+    const float filtered = tildefx::lowpass_tick(block.lowpass, sum, filterIn1, filterIn2, filterOut1, filterOut2);
+    float written = block.filterOn ? filtered : sum;
+    if (gain > 1.0) written = tildefx::dc_block(written, block.dcPole, dcLastIn, dcLastOut);
+    x->ringBuffer[(w.firstIndex + j) & x->indexMask] = tildefx::saturate_for_line(written);
+    w.out[j] = w.delayed[j];
+  }
+  x->filterIn1 = filterIn1;
+  x->filterIn2 = filterIn2;
+  x->filterOut1 = filterOut1;
+  x->filterOut2 = filterOut2;
+  x->dcLastIn = dcLastIn;
+  x->dcLastOut = dcLastOut;
+  w.done = end;
 }
 
 void end_sample(Echoloom* x, const BlockSettings& block) {
@@ -399,37 +439,51 @@ host::Word* echoloom_perform(host::Word* w) {
   float* out = reinterpret_cast<float*>(w[3]);
   const int n = static_cast<int>(w[4]);
   const BlockSettings block = start_block(x);
+  HeldWrites writes;
+  writes.x = x;
+  writes.block = &block;
 
   // The switches, the table and the time glide are read every sample.
-  for (int i = 0; i < n; i++) {
-    const float input = in[i];
-    modulate_first_head(x, block.randomShape);
-    const bool twoHeads = x->secondHead == 1;
-    if (twoHeads) modulate_second_head(x, block.randomShape);
+  for (int start = 0; start < n; start += CHUNK) {
+    const int count = std::min(CHUNK, n - start);
+    writes.firstIndex = x->writeIndex;
+    writes.in = in + start;
+    writes.out = out + start;
+    writes.done = 0;
+    for (int i = 0; i < count; i++) {
+      modulate_first_head(x, block.randomShape);
+      const bool twoHeads = x->secondHead == 1;
+      if (twoHeads) modulate_second_head(x, block.randomShape);
 
-    const float delay = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate);
-    const float position1 = head_position(delay, x->lfoValue1, block.longestPosition);
-    x->readIndex1 = read_index(x, position1);
-    float position2 = 0.0f;
-    if (twoHeads) {
-      position2 = head_position(delay, x->lfoValue2, block.longestPosition);
-      x->readIndex2 = read_index(x, position2);
-    }
-    const double gain =
-        x->feedbackSwitch == 1 ? 2.0 * x->currentFeedback : -(2.0 * x->currentFeedback);
+      const float delay = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate);
+      const float position1 = head_position(delay, x->lfoValue1, block.longestPosition);
+      x->readIndex1 = read_index(x, position1);
+      float position2 = 0.0f;
+      if (twoHeads) {
+        position2 = head_position(delay, x->lfoValue2, block.longestPosition);
+        x->readIndex2 = read_index(x, position2);
+      }
+      const int pending = i - writes.done;
+      if (tildefx::reads_pending_write(x->writeIndex, x->readIndex1, x->indexMask, pending) ||
+          (twoHeads && tildefx::reads_pending_write(x->writeIndex, x->readIndex2, x->indexMask, pending)))
+        write_until(writes, i);
 
-    if (x->freeze != 0) {
-      // The line loops: each slot takes the sample trunc(p1) behind it.
-      x->ringBuffer[x->writeIndex] = x->ringBuffer[x->readIndex1];
-      out[i] = x->ringBuffer[x->writeIndex];
-    } else {
-      float delayed = read_line(x, x->readIndex1, read_fraction(position1));
-      if (twoHeads)
-        delayed = crossfade_heads(x, delayed, read_line(x, x->readIndex2, read_fraction(position2)));
-      write_line(x, block, gain, delayed, input);
-      out[i] = delayed;
+      if (x->freeze != 0) {
+        // The line loops: each slot takes the sample trunc(p1) behind it.
+        write_until(writes, i);
+        x->ringBuffer[x->writeIndex] = x->ringBuffer[x->readIndex1];
+        writes.out[i] = x->ringBuffer[x->writeIndex];
+        writes.done = i + 1;
+      } else {
+        float delayed = read_line(x, x->readIndex1, read_fraction(position1));
+        if (twoHeads)
+          delayed = crossfade_heads(x, delayed, read_line(x, x->readIndex2, read_fraction(position2)));
+        writes.gain[i] = x->feedbackSwitch == 1 ? 2.0 * x->currentFeedback : -(2.0 * x->currentFeedback);
+        writes.delayed[i] = delayed;
+      }
+      end_sample(x, block);
     }
-    end_sample(x, block);
+    write_until(writes, count);
   }
   end_block(x);
   return w + 5;
