@@ -338,16 +338,80 @@ float wrap_position(float position, int32_t bufferLength) {
   return position;
 }
 
-// Plays every sounding voice for count t and returns the grain sum. A voice
-// whose start is still ahead waits without moving.
-float play_voices(Grainfall* x, int32_t t) {
+// Samples go through in chunks. Each sample's grains are read first, for the
+// whole chunk; the line's writes (low-pass, DC blocker, arctangent) follow in
+// a second loop. The reads of a chunk nearly always lie further back than the
+// chunk is long, and then each sample's arctangent no longer holds up the
+// next sample's reads; a read that would reach a write still held back makes
+// the writes catch up first, so every sample computes what it would one by
+// one.
+constexpr int CHUNK = 64;
+
+// The writes held back over a chunk and what they need.
+struct HeldWrites {
+  Grainfall* x;
+  const tildefx::LowpassCoefficients* lowpass;
+  bool bypassed;
+  float dcPole;
+  int32_t firstIndex;  // line index of the chunk's first sample
+  const float* in;     // the chunk's input and output
+  float* out;
+  int done;  // samples of the chunk already written
+  float sum[CHUNK];
+  float feedbackGain[CHUNK];
+};
+
+// The input plus the fed-back grain sum, through the low-pass (or around it
+// above 19 kHz), the DC blocker and the arctangent into the line.
+void write_until(HeldWrites& w, int end) {
+  Grainfall* x = w.x;
+  float filterIn1 = x->filterIn1;
+  float filterIn2 = x->filterIn2;
+  float filterOut1 = x->filterOut1;
+  float filterOut2 = x->filterOut2;
+  float dcLastIn = x->dcLastIn;
+  float dcLastOut = x->dcLastOut;
+  for (int j = w.done; j < end; j++) {
+    const float input = std::fabs(w.in[j]) <= LARGEST_INPUT ? w.in[j] : 0.0f;
+    const float looped = static_cast<float>(input + static_cast<double>(w.feedbackGain[j]) * w.sum[j]);
+    const float filtered = tildefx::lowpass_tick(*w.lowpass, looped, filterIn1, filterIn2, filterOut1, filterOut2);
+    const float blocked = tildefx::dc_block(w.bypassed ? looped : filtered, w.dcPole, dcLastIn, dcLastOut);
+    x->ringBuffer[(w.firstIndex + j) & x->indexMask] = tildefx::saturate_for_line(blocked);
+    w.out[j] = w.sum[j];
+  }
+  x->filterIn1 = filterIn1;
+  x->filterIn2 = filterIn2;
+  x->filterOut1 = filterOut1;
+  x->filterOut2 = filterOut2;
+  x->dcLastIn = dcLastIn;
+  x->dcLastOut = dcLastOut;
+  w.done = end;
+}
+
+// sum + windowed / 2, rounded to a float. For two floats, their sum rounded
+// to double and then to float is their sum rounded straight to float (a
+// double holds more than twice a float's digits), so the float addition
+// gives the same bits, whenever half of windowed is itself a float: always
+// but for the tiniest values, which take the double path.
+float add_half(float sum, float windowed) {
+  if (std::fabs(windowed) >= 0x1p-125f) return sum + 0.5f * windowed;
+  return static_cast<float>(sum + 0.5 * windowed);
+}
+
+// Plays every sounding voice for count t (the chunk's sample i) and returns
+// the grain sum. A voice whose start is still ahead waits without moving.
+float play_voices(Grainfall* x, int32_t t, HeldWrites& writes, int i) {
   const float tFloat = static_cast<float>(t);
+  const int64_t mask = x->indexMask;
   float sum = 0.0f;
   for (GrainVoice& voice : x->voices) {
     if (voice.active == 0 || voice.start > tFloat) continue;
+    const int32_t readIndex = static_cast<int32_t>(static_cast<int64_t>(voice.position) & mask);
+    if (tildefx::reads_pending_write(x->writeIndex, readIndex, x->indexMask, i - writes.done))
+      write_until(writes, i);
     const float read = read_line(x, voice.position);
     const float windowed = apply_window(voice, t, tFloat, x->sampleRate, read);
-    sum = static_cast<float>(sum + 0.5 * windowed);
+    sum = add_half(sum, windowed);
     voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
   }
   return sum;
@@ -404,46 +468,50 @@ void process_block(Grainfall* x, const float* in, float* out, int n) {
       tildefx::lowpass_coefficients(x->currentFilterFreq, x->currentResonance, x->sampleRate);
   const bool bypassed = x->currentFilterFreq > BYPASS_ABOVE_HZ;
 
-  for (int i = 0; i < n; i++) {
-    const int32_t t = x->sampleCount;
-    const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
-    // A grain size of 0 (or one so small that its window step would be
-    // infinite) becomes a tiny grain; a density of 0 starts no grains.
-    if (x->currentGrainSize < FLT_MIN) x->currentGrainSize = 0.001f;
-    if (x->currentDensity <= 0.0f) x->currentDensity = 0.0f;
-    const float grainLength = static_cast<float>(x->currentGrainSize * 0.5 * reach);
-    x->grainInterval = x->currentDensity > 0.0f
-                           ? static_cast<float>(grainLength / (x->currentDensity * 8.0))
-                           : NO_MORE_GRAINS;
-    // With all voices busy lastGrainStart stays, so the grain starts as soon
-    // as a voice is free.
-    if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
-      GrainVoice* voice = free_voice(x);
-      if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
+  HeldWrites writes;
+  writes.x = x;
+  writes.lowpass = &lowpass;
+  writes.bypassed = bypassed;
+  writes.dcPole = dcPole;
+  for (int start = 0; start < n; start += CHUNK) {
+    const int count = std::min(CHUNK, n - start);
+    writes.firstIndex = x->writeIndex;
+    writes.in = in + start;
+    writes.out = out + start;
+    writes.done = 0;
+    for (int i = 0; i < count; i++) {
+      const int32_t t = x->sampleCount;
+      const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
+      // A grain size of 0 (or one so small that its window step would be
+      // infinite) becomes a tiny grain; a density of 0 starts no grains.
+      if (x->currentGrainSize < FLT_MIN) x->currentGrainSize = 0.001f;
+      if (x->currentDensity <= 0.0f) x->currentDensity = 0.0f;
+      const float grainLength = static_cast<float>(x->currentGrainSize * 0.5 * reach);
+      x->grainInterval = x->currentDensity > 0.0f
+                             ? static_cast<float>(grainLength / (x->currentDensity * 8.0))
+                             : NO_MORE_GRAINS;
+      // With all voices busy lastGrainStart stays, so the grain starts as soon
+      // as a voice is free.
+      if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
+        GrainVoice* voice = free_voice(x);
+        if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
+      }
+      writes.sum[i] = play_voices(x, t, writes, i);
+      writes.feedbackGain[i] = 2.0f * x->currentFeedback;
+      x->writeIndex = (x->writeIndex + 1) & x->indexMask;
+
+      x->currentFeedback += feedbackIncrement;
+      x->currentTimeVariation += timeVariationIncrement;
+      x->currentGrainSize += grainSizeIncrement;
+      x->currentGrainStartVariation += startVariationIncrement;
+      x->currentDensity += densityIncrement;
+      x->currentOctaveVariation += octaveVariationIncrement;
+      x->currentGrainReversal += reversalIncrement;
+      release_finished_voices(x, t);
+      tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
+      advance_clock(x);
     }
-    const float sum = play_voices(x, t);
-
-    const float input = std::fabs(in[i]) <= LARGEST_INPUT ? in[i] : 0.0f;
-    const float feedbackGain = 2.0f * x->currentFeedback;
-    const float looped = static_cast<float>(input + static_cast<double>(feedbackGain) * sum);
-    const float filtered = tildefx::lowpass_tick(lowpass, looped, x->filterIn1, x->filterIn2,
-                                                 x->filterOut1, x->filterOut2);
-    const float blocked =
-        tildefx::dc_block(bypassed ? looped : filtered, dcPole, x->dcLastIn, x->dcLastOut);
-    x->ringBuffer[x->writeIndex] = tildefx::saturate_for_line(blocked);
-    out[i] = sum;
-    x->writeIndex = (x->writeIndex + 1) & x->indexMask;
-
-    x->currentFeedback += feedbackIncrement;
-    x->currentTimeVariation += timeVariationIncrement;
-    x->currentGrainSize += grainSizeIncrement;
-    x->currentGrainStartVariation += startVariationIncrement;
-    x->currentDensity += densityIncrement;
-    x->currentOctaveVariation += octaveVariationIncrement;
-    x->currentGrainReversal += reversalIncrement;
-    release_finished_voices(x, t);
-    tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
-    advance_clock(x);
+    write_until(writes, count);
   }
 }
 
