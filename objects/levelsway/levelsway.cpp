@@ -232,23 +232,33 @@ void levelsway_clear(Levelsway* /*x*/) {}
 
 // ---- The signal chain ----------------------------------------------------
 
+// The RMS detector's running state, held in locals while a block runs.
+struct RmsDetector {
+  float* window;
+  const float* sqrtTable;
+  int32_t length;
+  float scale;
+  float sum;
+  int32_t index;
+};
+
 // The root of the mean of the last 64 squares, read from the square-root
 // table: a mean square below 1/65535 reads as 0.
-float rms_level(Levelsway* x, float s) {
-  if (x->rmsIndex >= x->rmsWindowLength || x->rmsIndex < 0) x->rmsIndex = 0;
+float rms_level(RmsDetector& rms, float s) {
+  if (rms.index >= rms.length || rms.index < 0) rms.index = 0;
   float square = static_cast<float>(static_cast<double>(s) * s);
   if (!(square <= RMS_SQUARE_LIMIT)) square = RMS_SQUARE_LIMIT;
-  x->rmsSum = static_cast<float>((static_cast<double>(x->rmsSum) - x->rmsWindow[x->rmsIndex]) + square);
-  x->rmsWindow[x->rmsIndex] = square;
-  x->rmsIndex += 1;
-  const double scaled = x->rmsScale * static_cast<double>(x->rmsSum);
+  rms.sum = static_cast<float>((static_cast<double>(rms.sum) - rms.window[rms.index]) + square);
+  rms.window[rms.index] = square;
+  rms.index += 1;
+  const double scaled = rms.scale * static_cast<double>(rms.sum);
   int j = 0;
   if (scaled >= LAST_SQRT_INDEX) {
     j = LAST_SQRT_INDEX;
   } else if (scaled > 0.0) {
     j = static_cast<int>(scaled);
   }
-  return x->sqrtTable[j];
+  return rms.sqrtTable[j];
 }
 
 // The gain for an envelope between 0 and 1, interpolated between entries.
@@ -269,40 +279,41 @@ host::Word* levelsway_perform(host::Word* w) {
   const double attackCoef = x->attackCoef;
   const double releaseCoef = x->releaseCoef;
   const double makeup = x->makeup;
-  const bool rms = x->detectMode == 1;
+  const bool rmsMode = x->detectMode == 1;
   const float* gainTable = x->gainTable;
-  float releaseBound = x->releaseBound;
-  float attackBound = x->attackBound;
+  RmsDetector rms{x->rmsWindow, x->sqrtTable, x->rmsWindowLength, x->rmsScale, x->rmsSum, x->rmsIndex};
+  float falling = x->releaseBound;
+  float rising = x->attackBound;
   float smoothedGain = x->smoothedGain;
 
   for (int i = 0; i < n; i++) {
-    releaseBound = static_cast<float>(releaseBound * releaseCoef);
-    attackBound = static_cast<float>(attackBound * attackCoef);
+    const float releaseBound = static_cast<float>(falling * releaseCoef);
+    const float attackBound = static_cast<float>(rising * attackCoef);
     const float s = in[i];
-    float level = rms ? rms_level(x, s) : std::fabs(s);
+    float level = rmsMode ? rms_level(rms, s) : std::fabs(s);
     if (!(level <= 1.0f)) level = 1.0f;  // a NaN sample reads as full scale
 
-    float envelope;
-    if (level < releaseBound) {
-      envelope = releaseBound;
-      attackBound = releaseBound;
-    } else if (level > attackBound) {
-      envelope = attackBound;
-      releaseBound = attackBound;
-    } else {
-      envelope = level;
-      attackBound = std::max(level, LEVEL_FLOOR);
-      releaseBound = attackBound;
-    }
+    // Below the falling bound the envelope takes it, above the rising bound
+    // that one; in between it follows the level. Either way both bounds then
+    // meet: on the bound taken, or on the level (no lower than LEVEL_FLOOR).
+    // Written as selections, without branches that the level would
+    // mispredict.
+    const bool below = level < releaseBound;
+    const bool above = !below && level > attackBound;
+    const float envelope = below ? releaseBound : above ? attackBound : level;
+    falling = below ? releaseBound : above ? attackBound : std::max(level, LEVEL_FLOOR);
+    rising = falling;
 
     const double gain = table_gain(gainTable, envelope);
     smoothedGain = static_cast<float>(gain * 0.5 + smoothedGain * 0.5);
     out[i] = static_cast<float>((s * static_cast<double>(smoothedGain)) * makeup);
   }
 
-  x->releaseBound = releaseBound;
-  x->attackBound = attackBound;
+  x->releaseBound = falling;
+  x->attackBound = rising;
   x->smoothedGain = smoothedGain;
+  x->rmsSum = rms.sum;
+  x->rmsIndex = rms.index;
   return w + 5;
 }
 
