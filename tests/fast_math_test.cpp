@@ -1,5 +1,6 @@
 // The fast arctangent and window cosine must give exactly the library's
-// float, and overtoner~'s double sum exactly the extended one. bench/fast_math_check runs the whole proof (every float for the
+// float, overtoner~'s double sum exactly the extended one, and bitgrind~'s
+// double blend exactly the extended one. bench/fast_math_check runs the whole proof (every float for the
 // arctangent, 200 million arguments for the cosine); these are samples of it.
 #include <gtest/gtest.h>
 
@@ -146,6 +147,49 @@ TEST(FastOvertoner, MatchesTheExtendedSumForEveryKindOfInput) {
   for (int k = 0; k < 6; k++) a[k] = static_cast<float>(std::pow(10.0, 3.0 * levelValues[k] - 3.0));
   for (size_t i = 0; i < input.size(); i++)
     ASSERT_EQ(bits_of(out[i]), bits_of(overtoner_reference(input[i], a, x.normGain))) << i << " " << input[i];
+}
+
+// bitgrind~ blends its two masked words in double, in extended precision
+// only where the double sum rounds: with no folding its output is the input,
+// 192 samples late at block 64, quantised as the extended blend quantises.
+float bitgrind_reference(float sample, int count, float fraction) {
+  int32_t fixed = 0;
+  if (!std::isnan(sample)) {
+    const double scaled = sample * 2147483648.0;
+    fixed = scaled >= 2147483647.0 ? 2147483647 : scaled <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(scaled);
+  }
+  auto top = [](int bits) {
+    uint32_t mask = 0;
+    for (int bit = 31; bit > 31 - bits; bit--) mask |= 1u << bit;
+    return static_cast<int32_t>(mask);
+  };
+  const int32_t coarse = fixed & top(count);
+  const int32_t fine = fixed & top(count + 1);
+  const long double blended = static_cast<long double>(fine - coarse) * fraction + coarse;
+  return static_cast<float>(static_cast<int32_t>(blended) * 4.656612873077393e-10);
+}
+
+TEST(FastBitgrind, MatchesTheExtendedBlendForEveryDepth) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  std::vector<float> input(20000);
+  for (size_t i = 0; i < input.size(); i++)
+    input[i] = i % 7 == 0 ? float_of_bits(random()) : i % 3 == 0 ? std::ldexp(unit(random), -20) : unit(random);
+  // Fractions of every size, among them a tiny one and one just below a
+  // power of two, whose blends round in double against a large word.
+  for (const double fraction : {0.5, 0.25, 0.999, 1.0e-30, 0x1.fffffep-27, 0x1.fffffep-2}) {
+    for (int count : {1, 5, 12, 23}) {
+      Rig rig("bitgrind~");
+      char message[64];
+      std::snprintf(message, sizeof message, "1: %.17g", count + fraction);
+      rig.send(message);
+      const auto out = rig.run(input);
+      const float stored = static_cast<float>(count + fraction - count);
+      for (size_t i = 192; i < input.size(); i++)
+        ASSERT_EQ(bits_of(out[i]), bits_of(bitgrind_reference(input[i - 192], count, stored)))
+            << i << " depth " << message;
+    }
+  }
 }
 
 }  // namespace

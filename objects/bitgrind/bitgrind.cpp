@@ -120,12 +120,23 @@ int32_t to_fixed_point(float sample) {
 }
 
 // Keeps the top bits of the word: a crossfade by fraction between the value
-// with mask's bits and the value with one bit more. On two's-complement words
-// the masks round negative values toward minus infinity.
+// with mask's bits and the value with one bit more, formed in extended
+// precision. On two's-complement words the masks round negative values
+// toward minus infinity.
+//
+// fine - coarse is one bit of the word or 0, so its product with the float
+// fraction is exact in double. Whenever adding coarse is exact in double
+// too (found as Fast2Sum finds the error of a sum: coarse is 0 or larger
+// than the product), extended precision would give that same exact value;
+// it is only asked for where the double sum rounds (tiny fractions, or a
+// fraction just below a power of two against a large word).
 float quantise(int32_t fixed, int32_t mask, int32_t maskNext, float fraction) {
   const int32_t coarse = fixed & mask;
   const int32_t fine = fixed & maskNext;
-  const long double blended = static_cast<long double>(fine - coarse) * fraction + coarse;
+  const double product = static_cast<double>(fine - coarse) * fraction;
+  double blended = product + coarse;
+  if (blended - coarse != product)
+    blended = static_cast<double>(static_cast<int32_t>(static_cast<long double>(fine - coarse) * fraction + coarse));
   return static_cast<float>(static_cast<int32_t>(blended) * ONE_STEP);
 }
 
