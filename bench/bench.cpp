@@ -11,7 +11,12 @@
 #include <malloc.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <map>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -20,6 +25,7 @@
 
 #include <unistd.h>
 
+#include "delay_line.h"
 #include "standin.h"
 
 namespace {
@@ -66,6 +72,40 @@ void BM_LibraryAtan(benchmark::State& state) {
   set_sample_counters(state, state.iterations() * 64);
 }
 BENCHMARK(BM_LibraryAtan);
+
+// The delay lines' saturation as the objects now compute it (an estimate,
+// the library only near a rounding boundary), over the same input.
+void BM_LineSaturation(benchmark::State& state) {
+  const std::vector<float>& in = test_signal();
+  std::vector<float> out(64);
+  size_t start = 0;
+  for (auto _ : state) {
+    for (size_t i = 0; i < 64; i++) out[i] = tildefx::saturate_for_line(in[start + i]);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+    start = (start + 64) % (in.size() - 64);
+  }
+  set_sample_counters(state, state.iterations() * 64);
+}
+BENCHMARK(BM_LineSaturation);
+
+// What the stand-in host itself does per block of a two-in, two-out object:
+// copy the inputs in and the outputs out. Part of every object's figure.
+void BM_HostCopies(benchmark::State& state) {
+  const std::vector<float>& in = test_signal();
+  std::vector<float> inlet(128), outlet(128), out(128);
+  for (auto _ : state) {
+    std::copy(in.begin(), in.begin() + 64, inlet.begin());
+    std::copy(in.begin() + 64, in.begin() + 128, inlet.begin() + 64);
+    benchmark::DoNotOptimize(inlet.data());
+    std::copy(outlet.begin(), outlet.begin() + 64, out.begin());
+    std::copy(outlet.begin() + 64, outlet.end(), out.begin() + 64);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  set_sample_counters(state, state.iterations() * 64);
+}
+BENCHMARK(BM_HostCopies);
 
 // ---- Objects -------------------------------------------------------------------
 
@@ -247,20 +287,175 @@ BENCHMARK_CAPTURE(BM_Render, echoloom_heavy, ECHOLOOM_HEAVY)->Unit(benchmark::kM
 BENCHMARK_CAPTURE(BM_Render, tonewarp_heavy, TONEWARP_HEAVY)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Render, sidesplit_to_ms, SIDESPLIT_TO_MS)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// ---- The report -----------------------------------------------------------------
+
+// What a row of docs/performance.md says about one benchmark.
+struct Row {
+  const char* label;
+  const char* goal;  // ns per sample the issue asks for, or empty
+  double goalNs;     // 0: no goal
+};
+
+const std::map<std::string, Row> ROWS = {
+    {"BM_LibraryAtan", {"reference: one library `atan` per sample", "", 0}},
+    {"BM_LineSaturation", {"the delay lines' saturation (fast arctangent) per sample", "", 0}},
+    {"BM_HostCopies", {"the stand-in host's own copies, two in and two out", "", 0}},
+    {"BM_Object/grainfall_light/64", {"`grainfall~` defaults", "", 0}},
+    {"BM_Object/grainfall_heavy/64", {"`grainfall~` eight long grains, transposed, some reversed", "40", 40}},
+    {"BM_Object/echoloom_light/64", {"`echoloom~` defaults (one head)", "", 0}},
+    {"BM_Object/echoloom_heavy/64", {"`echoloom~` two heads, triangle, filter on", "13", 13}},
+    {"BM_Object/echoloom_random/64", {"`echoloom~` two heads, random shape, filter on", "13", 13}},
+    {"BM_Object/tonewarp_light/64", {"`tonewarp~` defaults", "", 0}},
+    {"BM_Object/tonewarp_heavy/1", {"`tonewarp~` a fifth up with feedback, block 1", "", 0}},
+    {"BM_Object/tonewarp_heavy/64", {"`tonewarp~` a fifth up with feedback", "9", 9}},
+    {"BM_Object/tonewarp_heavy/1024", {"`tonewarp~` a fifth up with feedback, block 1024", "", 0}},
+    {"BM_Object/levelsway_peak/64", {"`levelsway~` peak detection", "5", 5}},
+    {"BM_Object/levelsway_rms/64", {"`levelsway~` RMS detection", "5", 5}},
+    {"BM_Object/bitgrind_light/64", {"`bitgrind~` defaults (24 bits, no folding)", "", 0}},
+    {"BM_Object/bitgrind_heavy/64", {"`bitgrind~` 5.5 bits, folding 3", "1.8", 1.8}},
+    {"BM_Object/sidesplit_to_ms/64", {"`sidesplit~` left/right to mid/side, per stereo frame", "0.3", 0.3}},
+    {"BM_Object/sidesplit_to_lr/64", {"`sidesplit~` mid/side to left/right, per stereo frame", "0.3", 0.3}},
+    {"BM_Object/overtoner_light/64", {"`overtoner~` defaults", "", 0}},
+    {"BM_Object/overtoner_heavy/64", {"`overtoner~` all six partials", "0.7", 0.7}},
+};
+
+std::string format(const char* pattern, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, pattern, value);
+  return text;
+}
+
+std::string cpu_model() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line))
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  return "unknown processor";
+}
+
+// Prints as the console reporter does and keeps each benchmark's median (or
+// its one run) for the markdown tables that --markdown FILE writes.
+class MarkdownReporter : public benchmark::ConsoleReporter {
+ public:
+  bool ReportContext(const Context& context) override {
+    cpus_ = context.cpu_info.num_cpus;
+    megahertz_ = context.cpu_info.cycles_per_second / 1e6;
+    load_ = context.cpu_info.load_avg;
+    return ConsoleReporter::ReportContext(context);
+  }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const bool keep = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1;
+      if (keep && !run.error_occurred) results_[run.run_name.str()] = run;
+    }
+  }
+  void write(const std::string& path, int repetitions) const;
+
+ private:
+  double counter(const std::string& name, const char* key) const {
+    const auto found = results_.find(name);
+    if (found == results_.end()) return 0.0;
+    const auto value = found->second.counters.find(key);
+    return value == found->second.counters.end() ? 0.0 : static_cast<double>(value->second);
+  }
+  double real_time(const std::string& name) const {
+    const auto found = results_.find(name);
+    return found == results_.end() ? 0.0 : found->second.GetAdjustedRealTime();
+  }
+  int cpus_ = 0;
+  double megahertz_ = 0.0;
+  std::vector<double> load_;
+  std::map<std::string, Run> results_;
+};
+
+void MarkdownReporter::write(const std::string& path, int repetitions) const {
+  std::ofstream file(path);
+  const std::time_t now = std::time(nullptr);
+  char date[32];
+  std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+  file << "Measured " << date << " on " << cpu_model() << " (" << cpus_ << " cores, "
+       << format("%.0f", megahertz_) << " MHz), built by GCC " << __VERSION__
+       << " (" << TILDEFX_BUILD_TYPE << " build: -O3 -ffp-contract=off); " << (repetitions > 1 ? std::to_string(repetitions) + " repetitions, medians" : "one run")
+       << "; load average " << (load_.empty() ? std::string("unknown") : format("%.2f", load_[0]))
+       << " when the run began.\n\n";
+
+  const double atan = counter("BM_LibraryAtan", "ns_per_sample");
+  file << "| what runs (44.1 kHz, block 64 unless named) | ns per sample | in library atans | realtime | goal (ns) | met |\n";
+  file << "|---|---:|---:|---:|---:|:---:|\n";
+  const char* order[] = {"BM_LibraryAtan", "BM_LineSaturation", "BM_HostCopies",
+                         "BM_Object/sidesplit_to_ms/64", "BM_Object/sidesplit_to_lr/64",
+                         "BM_Object/overtoner_light/64", "BM_Object/overtoner_heavy/64",
+                         "BM_Object/bitgrind_light/64", "BM_Object/bitgrind_heavy/64",
+                         "BM_Object/levelsway_peak/64", "BM_Object/levelsway_rms/64",
+                         "BM_Object/tonewarp_light/64", "BM_Object/tonewarp_heavy/64",
+                         "BM_Object/tonewarp_heavy/1", "BM_Object/tonewarp_heavy/1024",
+                         "BM_Object/echoloom_light/64", "BM_Object/echoloom_heavy/64",
+                         "BM_Object/echoloom_random/64", "BM_Object/grainfall_light/64",
+                         "BM_Object/grainfall_heavy/64"};
+  for (const char* name : order) {
+    const Row& row = ROWS.at(name);
+    const double ns = counter(name, "ns_per_sample");
+    if (ns == 0.0) continue;
+    file << "| " << row.label << " | " << format("%.2f", ns) << " | " << format("%.2f", atan > 0.0 ? ns / atan : 0.0)
+         << " | " << format("%.0f", counter(name, "realtime")) << " | " << row.goal << " | "
+         << (row.goalNs == 0.0 ? "" : ns <= row.goalNs ? "yes" : "no") << " |\n";
+  }
+
+  file << "\n| object | creating one instance (µs) | in library atans | heap an instance holds |\n";
+  file << "|---|---:|---:|---:|\n";
+  for (const char* object : {"grainfall", "echoloom", "tonewarp", "levelsway", "bitgrind", "sidesplit", "overtoner"}) {
+    const std::string name = std::string("BM_Create/") + object;
+    const double micros = real_time(name);
+    if (micros == 0.0) continue;
+    const double bytes = counter(name, "instance_bytes");
+    file << "| `" << object << "~` | " << format("%.2f", micros) << " | "
+         << format("%.0f", atan > 0.0 ? micros * 1000.0 / atan : 0.0) << " | "
+         << (bytes >= 1048576.0 ? format("%.2f MiB", bytes / 1048576.0) : format("%.0f bytes", bytes)) << " |\n";
+  }
+
+  file << "\n| `tildefx render` of a one-minute 44.1 kHz file | wall time (ms) | realtime |\n";
+  file << "|---|---:|---:|\n";
+  for (const char* setting : {"grainfall_heavy", "echoloom_heavy", "tonewarp_heavy", "sidesplit_to_ms"}) {
+    const std::string name = std::string("BM_Render/") + setting + "/real_time";
+    const double millis = real_time(name);
+    if (millis == 0.0) continue;
+    file << "| " << setting << " | " << format("%.0f", millis) << " | " << format("%.0f", counter(name, "realtime")) << " |\n";
+  }
+}
+
 }  // namespace
 
 // The heap figures need every allocation to reach the allocator's counts:
 // without its per-thread cache, a block freed earlier and handed out again
 // counts as new. The tunable only takes effect at start, so the program
 // starts itself once more with it set.
+//
+// --markdown FILE writes the tables of docs/performance.md to FILE.
 int main(int argc, char** argv) {
   if (std::getenv("GLIBC_TUNABLES") == nullptr) {
     setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
     execv("/proc/self/exe", argv);
   }
+  std::string markdown;
+  int kept = 1;
+  for (int i = 1; i < argc; i++) {
+    if (std::string(argv[i]) == "--markdown" && i + 1 < argc) {
+      markdown = argv[++i];
+      continue;
+    }
+    argv[kept++] = argv[i];
+  }
+  argc = kept;
+  int repetitions = 1;
+  for (int i = 1; i < argc; i++)
+    if (std::string(argv[i]).rfind("--benchmark_repetitions=", 0) == 0)
+      repetitions = std::atoi(argv[i] + std::string("--benchmark_repetitions=").size());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  MarkdownReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
+  if (!markdown.empty()) reporter.write(markdown, repetitions);
   return 0;
 }
