@@ -296,6 +296,22 @@ void start_random_segment(Echoloom* x, float rate) {
   x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * rate);
 }
 
+// The table entries both heads will read some samples on. The heads move
+// through the 4 MiB tables by a cache line or more per sample at the faster
+// rates, too irregularly for the processor to fetch ahead by itself; asking
+// early keeps each read from waiting on memory. A hint only: it changes no
+// value.
+constexpr float PREFETCH_SAMPLES = 16.0f;
+
+void prefetch_ahead(const Echoloom* x, float step) {
+  const int32_t last = LINE_LENGTH - 1;
+  float lead = PREFETCH_SAMPLES * step;
+  if (!(lead >= 0.0f && lead < LINE_LENGTH)) lead = 0.0f;  // a rate far above the sample rate
+  const int32_t ahead = static_cast<int32_t>(x->phase1 + lead) & last;
+  __builtin_prefetch(&x->lfoTable[ahead]);
+  __builtin_prefetch(&x->lfoTable[(ahead + LINE_LENGTH / 2) & last]);
+}
+
 // The first head's modulation value is taken before its phase advances; each
 // wrap of the phase draws the next random segment, whatever the shape.
 void modulate_first_head(Echoloom* x, bool randomShape) {
@@ -314,6 +330,7 @@ void modulate_first_head(Echoloom* x, bool randomShape) {
   }
   if (!(x->phase1 >= 0.0f && x->phase1 < x->tableLength))
     x->phase1 = wrap_phase(x->phase1, x->tableLength);
+  prefetch_ahead(x, step);
 }
 
 // The second head runs half a cycle ahead of the first. Under the random
@@ -358,12 +375,22 @@ float read_line(const Echoloom* x, int32_t index, float fraction) {
                                line[(index + 1) & mask], line[(index + 2) & mask]);
 }
 
+// Entry k of the triangle table, computed as fill_tables computes it (the
+// same exact operations in double, the one rounding to a float), so that the
+// crossfade reads no memory: the table is 4 MiB, and each sample's two
+// entries lie half of it apart and move on by a cache line or more per
+// sample, a cache miss each.
+float triangle_entry(int32_t k) {
+  const double step = static_cast<float>(k);
+  const double n = static_cast<float>(LINE_LENGTH);
+  return static_cast<float>(k < LINE_LENGTH / 2 ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
+}
+
 // Each head is weighted by (1 + triangle) / 2 of its own cycle position: 0
 // at the start of its cycle, 1 in the middle, the two weights adding to 1.
 float crossfade_heads(const Echoloom* x, float head1, float head2) {
-  const float* window = x->triangleTable;
-  const double weight1 = 1.0 + window[static_cast<int32_t>(x->phase1)];
-  const double weight2 = 1.0 + window[static_cast<int32_t>(x->phase2)];
+  const double weight1 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase1));
+  const double weight2 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase2));
   const float sum = static_cast<float>(weight2 * head2 + weight1 * head1);
   return static_cast<float>(sum * 0.5);
 }
