@@ -187,6 +187,17 @@ float wrap_phase(float phase, float halfWidth) {
   return phase;
 }
 
+// Entry i of the window table, computed rather than read: the table is 4 MiB,
+// and each sample's two entries lie half of it apart and move on by a cache
+// line or more per sample, a cache miss each. i * 4 / 2^20 and the
+// subtraction are exact in double as in extended precision (the values are
+// multiples of 2^-18 below 4), so the one rounding to a float gives the
+// table's entry.
+float window_entry(int32_t i) {
+  const double step = 4.0 / LINE_LENGTH;
+  return static_cast<float>(i < LINE_LENGTH / 2 ? i * step - 1.0 : 3.0 - i * step);
+}
+
 // Where a wrapped phase falls in the window table: -L at its start, 0 in the
 // middle, L at its end, which is its start again. A phase within (-L, L]
 // gives a position within [0, T], so each wrap takes at most one step.
@@ -272,7 +283,6 @@ void write_until(HeldWrites& w, int end) {
 // The samples of one block. Messages arrive between blocks, so the fields
 // the loop reads and moves are held in locals and stored back at its end.
 void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) {
-  const float* window = x->windowTable;
   const int32_t mask = x->indexMask;
   const float tableLength = static_cast<float>(x->windowTableLength);
   const float sampleRate = x->sampleRate;
@@ -326,8 +336,8 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
       const float tap1 = read_tap(writes.line, mask, tap1Place);
       const float tap2 = read_tap(writes.line, mask, tap2Place);
       // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
-      const double weighted1 = tap1 * (1.0 + window[static_cast<int32_t>(windowIndex1)]);
-      const double weighted2 = tap2 * (1.0 + window[static_cast<int32_t>(windowIndex2)]);
+      const double weighted1 = tap1 * (1.0 + window_entry(static_cast<int32_t>(windowIndex1)));
+      const double weighted2 = tap2 * (1.0 + window_entry(static_cast<int32_t>(windowIndex2)));
       const float sum = static_cast<float>(weighted1 + weighted2);
       writes.y[i] = static_cast<float>(0.5 * sum);
       writes.loopGain[i] = static_cast<float>(2.0 * feedback);
