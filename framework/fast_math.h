@@ -110,42 +110,58 @@ inline float atan_plus_to_float(double x, double offset) {
 
 // ---- Cosine ----------------------------------------------------------------
 
-// pi/2 in three parts for the reduction: the first two hold 33 bits each, so
-// k times either is exact for |k| < 2^20.
-constexpr double HALF_PI_1 = 0x1.921fb544p+0;
-constexpr double HALF_PI_2 = 0x1.0b4611a6p-34;
-constexpr double HALF_PI_3 = 0x1.3198a2e037073p-69;
-constexpr double TWO_OVER_PI = 0.6366197723675814;
+// cos x = cos(a) cos(r) - sin(a) sin(r), with a the nearest of 256 points
+// a = j pi/128 on the cycle (their cosines and sines from the library) and
+// |r| <= pi/256.
+constexpr int COSINE_STEPS = 256;
+
+// The pi/128 steps in three parts (below): the first two hold 33 bits each,
+// so k times either is exact for |k| < 2^20.
+constexpr double STEP_1 = 0x1.921fb544p-6;
+constexpr double STEP_2 = 0x1.0b4611a6p-40;
+constexpr double STEP_3 = 0x1.3198a2e037073p-75;
+
+// The cosine and sine of each point j pi/128: the library's values at
+// j * STEP_1 (exact), moved by the rest of the point, delta, to first order
+// (the second-order term, delta^2 / 2 < 2^-58, is left out).
+struct CosineTable {
+  double cosine[COSINE_STEPS];
+  double sine[COSINE_STEPS];
+  CosineTable() {
+    for (int j = 0; j < COSINE_STEPS; j++) {
+      const double a = j * STEP_1;
+      const double delta = j * STEP_2 + j * STEP_3;
+      cosine[j] = std::cos(a) - std::sin(a) * delta;
+      sine[j] = std::sin(a) + std::cos(a) * delta;
+    }
+  }
+};
+// Built when the plug-in is loaded; read-only after.
+inline const CosineTable COSINE_TABLE;
+
+constexpr double STEPS_PER_RADIAN = 40.74366543152521;  // 128 / pi
 // Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 to the
 // nearest integer (ties to even), without a library call.
 constexpr double ROUNDING_SHIFT = 6755399441055744.0;
 // Beyond this the estimate is not used (the windows never get near it).
-constexpr double COSINE_REDUCTION_LIMIT = 1.0e5;
+constexpr double COSINE_REDUCTION_LIMIT = 1.0e4;
 
-// Estimate of cos(x) for |x| <= COSINE_REDUCTION_LIMIT. x = k pi/2 + r with
-// |r| <= pi/4 (plus a hair): the three-part reduction leaves r within 2^-60
-// of x - k pi/2. Then cos x is +-cos r or +-sin r, each from its Taylor
-// series through the r^16 and r^17 terms: the first term left out is below
-// 2^-57 for |r| <= pi/4. Horner evaluation adds under 2 ulps. So the estimate
-// lies within 2^-51 of cos x, the library's within 2^-53 (1 ulp of a value
-// at most 1); the randomized check finds about 2^-53.
+// Estimate of cos(x) for |x| <= COSINE_REDUCTION_LIMIT (|k| < 2^19). The
+// three-part reduction leaves r within 2^-70 of x - k pi/128. The tables'
+// cosine and sine lie within 2^-52 of the true values; cos r and sin r come
+// from their series through r^6 and r^7, the first terms left out below
+// 2^-66; their evaluation and the final products and difference add a few
+// roundings of at most 2^-53 each. So the estimate lies within 2^-50 of
+// cos x, and the library's within 2^-53 (1 ulp of a value at most 1); the
+// randomized check finds about 2^-53.
 inline double cos_estimate(double x) {
-  const double k = (x * TWO_OVER_PI + ROUNDING_SHIFT) - ROUNDING_SHIFT;
-  const double r = ((x - k * HALF_PI_1) - k * HALF_PI_2) - k * HALF_PI_3;
+  const double k = (x * STEPS_PER_RADIAN + ROUNDING_SHIFT) - ROUNDING_SHIFT;
+  const double r = ((x - k * STEP_1) - k * STEP_2) - k * STEP_3;
+  const int j = static_cast<int>(static_cast<long long>(k) & (COSINE_STEPS - 1));
   const double r2 = r * r;
-  const int quadrant = static_cast<int>(static_cast<long long>(k) & 3);
-  double value;
-  if ((quadrant & 1) == 0) {
-    value = 1.0 + r2 * (-1.0 / 2 + r2 * (1.0 / 24 + r2 * (-1.0 / 720 + r2 * (1.0 / 40320 +
-            r2 * (-1.0 / 3628800 + r2 * (1.0 / 479001600 + r2 * (-1.0 / 87178291200.0 +
-            r2 * (1.0 / 20922789888000.0))))))));
-  } else {
-    value = r + r * r2 * (-1.0 / 6 + r2 * (1.0 / 120 + r2 * (-1.0 / 5040 + r2 * (1.0 / 362880 +
-            r2 * (-1.0 / 39916800 + r2 * (1.0 / 6227020800.0 + r2 * (-1.0 / 1307674368000.0 +
-            r2 * (1.0 / 355687428096000.0))))))));
-  }
-  // cos(r + k pi/2): cos r, -sin r, -cos r, sin r.
-  return quadrant == 0 || quadrant == 3 ? value : -value;
+  const double cosR = 1.0 + r2 * (-1.0 / 2.0 + r2 * (1.0 / 24.0 + r2 * (-1.0 / 720.0)));
+  const double sinR = r + r * r2 * (-1.0 / 6.0 + r2 * (1.0 / 120.0 + r2 * (-1.0 / 5040.0)));
+  return COSINE_TABLE.cosine[j] * cosR - COSINE_TABLE.sine[j] * sinR;
 }
 
 // Distance allowed between (0.5 - 0.5 cos) from the estimate and from the
