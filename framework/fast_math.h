@@ -51,13 +51,14 @@ struct AtanTable {
 inline const AtanTable ATAN_TABLE;
 
 // Estimate of atan(x). For |x| > 1 it is pi/2 - atan(1/|x|). Error: the
-// first Taylor term left out, a[6] d^6, is below 2^-48 relative to atan(t)
-// (a[6] is at most |c| / 6 near 0 and t >= |c| / 2 there, 2^-48 / 6 in
-// general with |d| <= 2^-8); the coefficients carry a few rounding errors of
+// first Taylor term left out, a[6] d^6 with |d| <= 2^-8, is below 2^-47
+// relative to atan(t): |a[n]| <= (1 + c^2)^(-n/2) / n, so |a[6]| <= 1/6, and
+// for small c, |a[6]| is about c while t >= c / 2 (at c = 0, a[6] = 0 and
+// the term left out is d^7 / 7). The coefficients carry a few roundings of
 // 2^-53 each, weighted by d^n; the five multiply-add steps and the final
 // subtraction from pi/2 (correct within 2^-53) add a few more. Together
 // within 2^-46 |atan(x)|; the library's result lies within 1 ulp (2^-52) of
-// the true value. The check over every float finds about 2^-47.
+// the true value. The check over every float finds at most 2^-47.
 inline double atan_estimate(double x) {
   if (std::isnan(x)) return x;  // no table index to form
   const double a = std::fabs(x);
@@ -164,10 +165,10 @@ inline double cos_estimate(double x) {
   return COSINE_TABLE.cosine[j] * cosR - COSINE_TABLE.sine[j] * sinR;
 }
 
-// Distance allowed between (0.5 - 0.5 cos) from the estimate and from the
-// library, both times the same factor, relative to that factor: 2^-46, far
-// above the 2^-52 + 2^-53 (half the cosine errors) and the roundings of
-// 2^-53 that can occur, for a window value within [0, 1].
+// Distance allowed between (0.5 - 0.5 cos) times a factor from the estimate
+// and from the library, relative to the factor: 2^-46, far above half the
+// two cosines' distance (2^-50 + 2^-53) plus the roundings of at most 2^-53
+// of the factor each (the window value lies within [0, 1]).
 constexpr double COSINE_MARGIN = 0x1p-46;
 
 // The float nearest to (0.5 - 0.5 cos(angle)) * factor computed in double
