@@ -3,6 +3,8 @@
 //                           lines' saturation (about a minute)
 //   fast_math_check cos [N] N random window arguments and factors (default
 //                           200 million)
+//   fast_math_check pow10   every float level from 0 to 1 of overtoner~'s
+//                           weights 10^(3 level - 3) (under a minute)
 // Each prints the largest distance found between estimate and library (the
 // bound the fallback relies on), how often the fallback ran, and exits
 // non-zero on any mismatch. The tests run a sample of both.
@@ -94,12 +96,39 @@ int check_cos(uint64_t count) {
   return mismatches == 0 ? 0 : 1;
 }
 
+// Every float level from 0 to 1, the weights of overtoner~.
+int check_exp10() {
+  uint64_t mismatches = 0;
+  uint64_t fallbacks = 0;
+  double worst = 0.0;  // largest |estimate - library| / library
+  const uint32_t one = 0x3f800000u;  // the bits of 1.0f
+  for (uint32_t bits = 0; bits <= one; bits++) {
+    const float level = float_of_bits(bits);
+    const double y = 3.0 * level - 3.0;
+    const double library = std::pow(10.0, y);
+    const float expected = static_cast<float>(library);
+    const float fast = tildefx::exp10_to_float(y);
+    if (!same_bits(fast, expected)) {
+      if (mismatches < 10) std::printf("mismatch at level %a: %a, library %a\n", level, fast, expected);
+      mismatches++;
+    }
+    worst = std::fmax(worst, std::fabs(tildefx::exp10_estimate(y) - library) / library);
+    float unused;
+    if (!tildefx::exp10_from_estimate(y, unused)) fallbacks++;
+  }
+  std::printf("pow10: every float level in [0, 1], %" PRIu64 " mismatches, %" PRIu64
+              " fallbacks, largest relative distance from the library %.3g (2^%.1f), margin 2^-44\n",
+              mismatches, fallbacks, worst, std::log2(worst));
+  return mismatches == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string which = argc > 1 ? argv[1] : "";
   if (which == "atan") return check_atan();
   if (which == "cos") return check_cos(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 200000000ull);
-  std::fprintf(stderr, "usage: fast_math_check atan | cos [COUNT]\n");
+  if (which == "pow10") return check_exp10();
+  std::fprintf(stderr, "usage: fast_math_check atan | cos [COUNT] | pow10\n");
   return 2;
 }

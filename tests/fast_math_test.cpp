@@ -67,6 +67,17 @@ TEST(FastAtan, EstimateStaysWellWithinTheMargin) {
   EXPECT_EQ(tildefx::atan_estimate(-INFINITY), std::atan(-static_cast<double>(INFINITY)));
 }
 
+// overtoner~'s weights 10^(3 level - 3): every 61st float level in [0, 1],
+// and a few arguments beyond the estimate's range.
+TEST(FastPowerOfTen, MatchesTheLibraryOnASampleOfLevels) {
+  for (uint32_t bits = 0; bits <= 0x3f800000u; bits += 61) {
+    const double y = 3.0 * float_of_bits(bits) - 3.0;
+    ASSERT_EQ(bits_of(tildefx::exp10_to_float(y)), bits_of(static_cast<float>(std::pow(10.0, y)))) << y;
+  }
+  for (double y : {-40.0, -16.5, 16.5, 38.0, 39.0, double(NAN), double(INFINITY)})
+    EXPECT_EQ(bits_of(tildefx::exp10_to_float(y)), bits_of(static_cast<float>(std::pow(10.0, y)))) << y;
+}
+
 float library_window(double angle, double factor) {
   return static_cast<float>((0.5 - 0.5 * std::cos(angle)) * factor);
 }
