@@ -48,10 +48,7 @@ float weight_of(float level) {
   return tildefx::exp10_to_float(3.0 * level - 3.0);
 }
 
-// The six weights, the one shared square's polynomials and the sum of the
-// weighted partials for one sample. The sum is defined in extended precision;
-// `estimate` is the same sum in double, and `spread` bounds how far apart
-// the two can lie.
+// T2 to T7 of one sample, from its one shared square, each rounded to a float.
 struct Partials {
   float t2, t3, t4, t5, t7;
 };
