@@ -1,58 +1,20 @@
 // tildefx render, run as a user runs it, compared with the same objects
 // driven directly through the host.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 
 #include "rig.h"
+#include "test_files.h"
 
 namespace {
 
 std::string temp_path(const std::string& name) { return testing::TempDir() + "tildefx_render_" + name; }
 
-void write_wav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate = 44100) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = static_cast<int>(channels.size());
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(file, nullptr);
-  std::vector<float> interleaved;
-  for (size_t i = 0; i < channels[0].size(); i++)
-    for (const auto& channel : channels) interleaved.push_back(channel[i]);
-  sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
-  sf_close(file);
-}
-
-std::vector<std::vector<float>> read_wav(const std::string& path, SF_INFO* infoOut = nullptr) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) return {};
-  std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
-  sf_readf_float(file, interleaved.data(), info.frames);
-  sf_close(file);
-  std::vector<std::vector<float>> channels(static_cast<size_t>(info.channels));
-  for (size_t i = 0; i < interleaved.size(); i++) channels[i % channels.size()].push_back(interleaved[i]);
-  if (infoOut != nullptr) *infoOut = info;
-  return channels;
-}
-
-struct ToolRun {
-  int status;
-  std::string output;
-};
-
-ToolRun tildefx(const std::string& arguments) {
-  const std::string command = std::string(TILDEFX_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ToolRun run{-1, ""};
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
-  run.status = pclose(pipe);
-  return run;
+CommandRun tildefx(const std::string& arguments) {
+  return run_command(std::string(TILDEFX_TOOL) + " " + arguments);
 }
 
 std::vector<float> test_signal(size_t n, double frequency) {
@@ -66,7 +28,7 @@ TEST(Render, ScoreMessagesArriveAtTheFirstBlockFromTheirTime) {
   const std::vector<float> input = test_signal(4000, 330.0);
   write_wav(temp_path("in.wav"), {input});
   std::ofstream(temp_path("score.txt")) << "# partials\n\n1000 p3 0\n0.05s p7 -6\n1000 p2 -3\n";
-  const ToolRun run = tildefx("render --score " + temp_path("score.txt") + " overtoner~ " + temp_path("in.wav") +
+  const CommandRun run = tildefx("render --score " + temp_path("score.txt") + " overtoner~ " + temp_path("in.wav") +
                           " " + temp_path("out.wav") + " \"p2 0\"");
   ASSERT_EQ(run.status, 0) << run.output;
 
@@ -87,7 +49,7 @@ TEST(Render, ScoreMessagesArriveAtTheFirstBlockFromTheirTime) {
 TEST(Render, TwoInletObjectsTakeAStereoFile) {
   const std::vector<std::vector<float>> stereo = {test_signal(1000, 200.0), test_signal(1000, 300.0)};
   write_wav(temp_path("stereo.wav"), stereo);
-  const ToolRun run = tildefx("render sidesplit~ " + temp_path("stereo.wav") + " " + temp_path("ms.wav") +
+  const CommandRun run = tildefx("render sidesplit~ " + temp_path("stereo.wav") + " " + temp_path("ms.wav") +
                           " \"2: 6\" \"4: 1\"");
   ASSERT_EQ(run.status, 0) << run.output;
   Rig rig("sidesplit~");
@@ -99,7 +61,7 @@ TEST(Render, TwoInletObjectsTakeAStereoFile) {
 TEST(Render, OneInOneOutObjectsRunOncePerChannel) {
   const std::vector<std::vector<float>> stereo = {test_signal(700, 200.0), test_signal(700, 500.0)};
   write_wav(temp_path("two.wav"), stereo);
-  const ToolRun run = tildefx("render --block 32 overtoner~ " + temp_path("two.wav") + " " +
+  const CommandRun run = tildefx("render --block 32 overtoner~ " + temp_path("two.wav") + " " +
                           temp_path("two-out.wav") + " \"p5 0\"");
   ASSERT_EQ(run.status, 0) << run.output;
   const auto channels = read_wav(temp_path("two-out.wav"));
@@ -115,7 +77,7 @@ TEST(Render, DspLinesRebuildTheChainWithANewBlockSize) {
   const std::vector<float> input = test_signal(1000, 440.0);
   write_wav(temp_path("dsp.wav"), {input});
   std::ofstream(temp_path("dsp.txt")) << "256 dsp 48000 16\n256 p4 0\n";
-  const ToolRun run = tildefx("render --score " + temp_path("dsp.txt") + " overtoner~ " + temp_path("dsp.wav") +
+  const CommandRun run = tildefx("render --score " + temp_path("dsp.txt") + " overtoner~ " + temp_path("dsp.wav") +
                           " " + temp_path("dsp-out.wav"));
   ASSERT_EQ(run.status, 0) << run.output;
   Rig rig("overtoner~");
@@ -129,7 +91,7 @@ TEST(Render, DspLinesRebuildTheChainWithANewBlockSize) {
 
 TEST(Render, TailKeepsRunningOnSilenceAndConsoleLinesGoToStderr) {
   write_wav(temp_path("short.wav"), {test_signal(441, 100.0)});
-  const ToolRun run = tildefx("render --tail 0.5 overtoner~ " + temp_path("short.wav") + " " +
+  const CommandRun run = tildefx("render --tail 0.5 overtoner~ " + temp_path("short.wav") + " " +
                           temp_path("tail.wav") + " \"p3 5\"");
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output, "error: overtoner~: value must be >= -60.0dB and <= 0.0dB.\n");
@@ -156,7 +118,7 @@ TEST(Render, FailuresExplainThemselvesAndLeaveTheOutputAlone) {
       {"frobnicate", "unknown command"},
   };
   for (const auto& [arguments, reason] : cases) {
-    const ToolRun run = tildefx(arguments);
+    const CommandRun run = tildefx(arguments);
     EXPECT_NE(run.status, 0) << arguments;
     EXPECT_NE(run.output.find(reason), std::string::npos) << arguments << "\n" << run.output;
   }
@@ -169,7 +131,7 @@ TEST(Render, FailuresExplainThemselvesAndLeaveTheOutputAlone) {
 TEST(Render, ScoreErrorsNameTheLine) {
   write_wav(temp_path("mono2.wav"), {test_signal(100, 100.0)});
   std::ofstream(temp_path("bad.txt")) << "0 p2 0\nsoon p3 0\n";
-  ToolRun run = tildefx("render --score " + temp_path("bad.txt") + " overtoner~ " + temp_path("mono2.wav") + " " +
+  CommandRun run = tildefx("render --score " + temp_path("bad.txt") + " overtoner~ " + temp_path("mono2.wav") + " " +
                     temp_path("bad-out.wav"));
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.output.find("bad.txt:2: 'soon' is not a time"), std::string::npos) << run.output;
@@ -181,11 +143,11 @@ TEST(Render, ScoreErrorsNameTheLine) {
 }
 
 TEST(Info, ListsInletsOutletsAndMessages) {
-  const ToolRun run = tildefx("info sidesplit~");
+  const CommandRun run = tildefx("info sidesplit~");
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("2  float   (float) Mid Gain (-12 - 12)"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("1  signal  (signal) Right Output"), std::string::npos) << run.output;
-  const ToolRun overtoner = tildefx("info overtoner~");
+  const CommandRun overtoner = tildefx("info overtoner~");
   EXPECT_NE(overtoner.output.find("p7 NUMBER"), std::string::npos) << overtoner.output;
   EXPECT_NE(tildefx("list").output.find("sidesplit~\n"), std::string::npos);
 }

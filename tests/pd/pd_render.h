@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using Channels = std::vector<std::vector<float>>;
+#include "test_files.h"
 
 // A message at a sample time, written as tildefx takes it: "p2 0", or
 // "2: -6" for inlet 2. Times are multiples of the block size: Pd delivers a
