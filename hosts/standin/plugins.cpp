@@ -1,7 +1,6 @@
 // Finding object plug-ins on the search path, loading them and keeping the
 // classes their main registers.
 #include <dirent.h>
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "internal.h"
+#include "platform.h"
 
 namespace standin {
 
@@ -21,7 +21,7 @@ host::Class* registering = nullptr;
 Instance::Data* buildingChain = nullptr;
 Instance::Data* beingCreated = nullptr;
 
-const char* const PLUGIN_SUFFIX = ".so";
+using platform::PLUGIN_SUFFIX;
 
 bool file_exists(const std::string& path) {
   struct stat info;
@@ -30,7 +30,10 @@ bool file_exists(const std::string& path) {
 
 // A name that can only mean a file inside a search folder.
 bool plausible_object_name(const std::string& name) {
-  return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos;
+  if (name.empty() || name[0] == '.') return false;
+  for (char c : name)
+    if (!platform::allowed_in_object_name(c)) return false;
+  return true;
 }
 
 std::string join(const std::vector<std::string>& parts, const char* separator) {
@@ -39,18 +42,12 @@ std::string join(const std::vector<std::string>& parts, const char* separator) {
   return joined;
 }
 
-using PluginMain = int (*)();
-
 // Loads the plug-in file and runs its main, which registers the class.
 host::Class* load_plugin(const std::string& objectName, const std::string& path) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    print_line(true, "cannot load " + path + ": " + dlerror());
-    return nullptr;
-  }
-  auto pluginMain = reinterpret_cast<PluginMain>(dlsym(library, "main"));
+  std::string errorText;
+  const platform::PluginMain pluginMain = platform::load_plugin_main(path, errorText);
   if (pluginMain == nullptr) {
-    print_line(true, path + " has no main");
+    print_line(true, errorText);
     return nullptr;
   }
   auto objectClass = std::make_unique<host::Class>();
@@ -82,10 +79,10 @@ std::vector<std::string> plugin_folders() {
   if (const char* fromEnvironment = std::getenv("TILDEFX_PATH")) {
     std::stringstream list(fromEnvironment);
     std::string folder;
-    while (std::getline(list, folder, ':'))
+    while (std::getline(list, folder, platform::PATH_LIST_SEPARATOR))
       if (!folder.empty()) folders.push_back(folder);
   }
-  folders.push_back(TILDEFX_PLUGIN_DIR);
+  folders.push_back(platform::builtin_plugin_folder());
   return folders;
 }
 

@@ -1,0 +1,1 @@
+// A library made only of forwarded exports still needs one source.
