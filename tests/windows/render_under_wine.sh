@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # render_under_wine.sh LINUX_TOOL COMPARE_WAV WINDOWS_BIN WINE
 # Renders every object with tildefx.exe from WINDOWS_BIN under WINE and with
-# the Linux tool, over the same generated inputs, messages and scores, and
-# counts the samples in which the two differ: there must be none. Each object
-# runs three ways, from its demo preset (objects/NAME/demo.sh):
-#   a  the preset: 32-bit float input, block 64;
-#   b  16-bit input, block 37, an unknown message, and the signal chain
-#      rebuilt at 1 s with another rate and block 100;
-#   c  24-bit input, block 256 at a reported rate of 48000, rebuilt at 0.5 s
-#      to block 7 at 22050, written as 24-bit PCM.
-# The console lines, `list` and `info` must match as well. All Windows runs
-# come from one batch file, in one wine start, in a fresh prefix; set
-# WINEARCH=win32 for a 32-bit wine.
+# the Linux tool, over the same generated inputs, messages and scores (three
+# cases per object, see tests/support/demo_cases.sh), and counts the samples
+# in which the two differ: there must be none. The console lines, `list` and
+# `info` must match as well. All Windows runs come from one batch file, in
+# one wine start, in a fresh prefix; set WINEARCH=win32 for a 32-bit wine.
 set -euo pipefail
 tool=$(realpath "$1") compare=$(realpath "$2") bin=$(realpath "$3") wine=$(realpath "$4")
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -39,27 +33,13 @@ render() {  # NAME ARGUMENTS...: the render arguments, with @OUT@ for the output
   cases+=("$name")
 }
 
+source "$source_dir/tests/support/demo_cases.sh"
+demo_cases "$source_dir" render
 objects=()
-for preset in "$source_dir"/objects/*/demo.sh; do
-  object=$(basename "$(dirname "$preset")")~
+for case in "${cases[@]}"; do
+  object=${case%-a}
+  [ "$object" != "$case" ] || continue
   objects+=("$object")
-  (
-    source "$preset"
-    sox -V1 -n -r 44100 -c "$DEMO_CHANNELS" -b 32 -e floating-point "$object-float.wav" "${DEMO_INPUT[@]}"
-    sox -V1 "$object-float.wav" -b 16 "$object-16.wav"
-    sox -V1 "$object-float.wav" -b 24 "$object-24.wav"
-    printf '%s\n' "$DEMO_SCORE" > "$object-a.txt"
-    printf '%s\n1s dsp 48000 100\n' "$DEMO_SCORE" > "$object-b.txt"
-    printf '%s\n0.5s dsp 22050 7\n' "$DEMO_SCORE" > "$object-c.txt"
-    declare -p DEMO_OPTIONS DEMO_MESSAGES > "$object-preset.sh"
-  )
-  source "$object-preset.sh"
-  render "$object-a" "${DEMO_OPTIONS[@]}" --score "$object-a.txt" "$object" "$object-float.wav" @OUT@ \
-    "${DEMO_MESSAGES[@]}"
-  render "$object-b" "${DEMO_OPTIONS[@]}" --block 37 --score "$object-b.txt" "$object" "$object-16.wav" @OUT@ \
-    "${DEMO_MESSAGES[@]}" "nosuch 1"
-  render "$object-c" "${DEMO_OPTIONS[@]}" --block 256 --rate 48000 --format pcm24 --score "$object-c.txt" \
-    "$object" "$object-24.wav" @OUT@ "${DEMO_MESSAGES[@]}"
   "$tool" info "$object" > "linux-info-$object.txt" 2>&1
   windows "windows-info-$object.txt" info "$object"
 done
