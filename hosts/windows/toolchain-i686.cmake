@@ -8,7 +8,9 @@ set(CMAKE_CXX_COMPILER ${TILDEFX_TOOL_PREFIX}-g++)
 set(CMAKE_DLLTOOL ${TILDEFX_TOOL_PREFIX}-dlltool)
 set(CMAKE_OBJDUMP ${TILDEFX_TOOL_PREFIX}-objdump)
 set(TILDEFX_CXXFILT ${TILDEFX_TOOL_PREFIX}-c++filt)
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# The math functions come from the host's MAXCRT.dll: no sine and cosine
+# of the same angle merged into a call of the runtime's own sincos.
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -fno-builtin-sin -fno-builtin-cos")
 # libgcc and libstdc++ go into each module, so none of their DLLs is needed.
 foreach(kind EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")

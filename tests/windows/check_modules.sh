@@ -45,6 +45,15 @@ rand"; then
     esac
     case "$name" in _Z*) fail "$module imports the C++ name $name from $dll" ;; esac
   done < <(imports "$dump")
+  # Nor may the module hold its own copy of a function of MAXCRT (a defined
+  # name without an import behind it), or the runtime's sincos.
+  underscore=$([ "$format" = pei-i386 ] && echo _)
+  symbols=$(nm --defined-only "$module" | awk '{ print $3 }' | sed "s/^$underscore//")
+  for name in $(grep '^MAXCRT.dll ' <<< "$offers" | cut -d' ' -f2) sincos; do
+    if grep -qx "$name" <<< "$symbols" && ! grep -qxE "_+imp_${underscore}$name" <<< "$symbols"; then
+      fail "$module has its own $name instead of the one from MAXCRT.dll"
+    fi
+  done
   for needed in "MaxAPI.dll setup" "MaxAPI.dll newobject" "MaxAudio.dll dsp_add" "MaxAudio.dll z_add_signalmethod"; do
     grep -qx "$needed" <<< "$(imports "$dump")" || fail "$module does not import ${needed#* } from ${needed% *}"
   done
