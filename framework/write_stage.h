@@ -12,8 +12,8 @@
 namespace tildefx {
 
 // An input sample beyond this in size, infinite or not a number enters the
-// loop as silence where the input is guarded, so that the filter states stay
-// finite.
+// loop as silence, so that the filter states stay finite: one bad sample
+// cannot ruin the line for good, and finite input gives finite output.
 constexpr float LARGEST_INPUT = 1.0e30f;
 
 // A gain threshold that every gain passes: the DC blocker always runs.
@@ -25,11 +25,10 @@ struct WriteStage {
   bool lowpassRuns = false;   // the low-pass follows the signal, heard or not
   bool lowpassHeard = false;  // its output goes on; otherwise it is bypassed
   float dcAboveGain = DC_BLOCK_AT_ANY_GAIN;  // the DC blocker runs for gains above this
-  bool inputGuarded = false;
 
   // The sample to store for this input and this fed-back sample.
   float line_sample(float input, float gain, float fedBack) {
-    const float safeInput = !inputGuarded || std::fabs(input) <= LARGEST_INPUT ? input : 0.0f;
+    const float safeInput = std::fabs(input) <= LARGEST_INPUT ? input : 0.0f;
     const float looped = static_cast<float>(safeInput + static_cast<double>(gain) * fedBack);
     float sample = looped;
     if (lowpassRuns) {

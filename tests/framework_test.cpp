@@ -139,7 +139,6 @@ TEST(DelayLine, ReadsFourMaskedSlotsAcrossTheWrap) {
 TEST(WriteStage, TakesBadInputAsSilenceAndKeepsItsStatesFinite) {
   tildefx::WriteStage stage;
   stage.lowpassRuns = true;
-  stage.inputGuarded = true;
   stage.lowpass.set(1000.0f, 1.0f, 44100.0f);
   stage.dcBlocker.set_rate(44100.0f);
   const float silence = stage.line_sample(0.0f, 1.0f, 0.0f);

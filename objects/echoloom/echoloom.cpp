@@ -40,6 +40,11 @@ const char* const RESONANCE_ERROR = "resonance value must be >= 0% and <= 100%."
 const char* const FEEDBACK_SWITCH_ERROR = "feedbackSwitch value must be 0 or 1.";
 const char* const FREEZE_ERROR = "freeze value must be 0 or 1.";
 const char* const HEADS_ERROR = "head value must be 1 or 2.";
+const char* const RATE_ERROR = "sample rate must be >= 64 Hz; the previous rate stays.";
+
+// Below this rate the DC blocker's pole (1 - 126 / rate) leaves the unit
+// circle and the loop runs away.
+constexpr float LOWEST_SAMPLE_RATE = 64.0f;
 
 // ---- Cycle positions -------------------------------------------------------
 
@@ -289,11 +294,14 @@ BlockSettings start_block(Echoloom* x) {
 }
 
 // A new random segment: lfoValue1 heads for a goal drawn from -depth..+depth
-// and reaches it after one cycle.
+// and reaches it after one cycle. A cycle shorter than a sample (a rate ramp
+// that overshoots at a low sample rate) reaches it in one sample: a larger
+// slope would carry the value past its goal, further at every cycle.
 void start_random_segment(Echoloom* x, float rate) {
   const float q = static_cast<float>(host::rand() / 32767.0);
   const float goal = static_cast<float>((q * 2.0 - 1.0) * x->currentDepth);
-  x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * rate);
+  const float perSample = rate < 1.0f ? rate : 1.0f;
+  x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * perSample);
 }
 
 // The table entries both heads will read some samples on. The heads move
@@ -440,13 +448,14 @@ host::Word* echoloom_perform(host::Word* w) {
   return w + 5;
 }
 
+// A rate the loop cannot run at is refused; the object keeps the rate it had.
 void echoloom_dsp(Echoloom* x, host::Signal** signals, short* /*connections*/) {
   tildefx::add_perform_one_in_one_out(echoloom_perform, x, signals);
-  if (static_cast<float>(signals[0]->blockSize) != x->vectorSize ||
-      signals[0]->sampleRate != x->sampleRate) {
-    x->vectorSize = static_cast<float>(signals[0]->blockSize);
+  x->vectorSize = static_cast<float>(signals[0]->blockSize);
+  if (signals[0]->sampleRate >= LOWEST_SAMPLE_RATE)
     x->sampleRate = signals[0]->sampleRate;
-  }
+  else
+    host::error(RATE_ERROR);
 }
 
 void echoloom_assist(Echoloom* /*x*/, void* /*box*/, int kind, int index, char* text) {

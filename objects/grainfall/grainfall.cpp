@@ -103,7 +103,6 @@ void* grainfall_new() {
   // The low-pass runs on every sample, the DC blocker at every gain.
   x->writeStage = tildefx::WriteStage{};
   x->writeStage.lowpassRuns = true;
-  x->writeStage.inputGuarded = true;
   return x;
 }
 
