@@ -28,9 +28,10 @@ std::string format_console_line(const ConsoleLine& line);
 
 // ---- Plug-ins ------------------------------------------------------------
 
-// Folders searched for OBJECT.so, in order: those given with
-// set_extra_plugin_folders, then those in TILDEFX_PATH (colon-separated),
-// then the build's plug-in folder.
+// Folders searched for OBJECT.so (OBJECT.mxe on Windows), in order: those
+// given with set_extra_plugin_folders, then those in TILDEFX_PATH
+// (colon-separated; semicolons on Windows), then the built-in folder (see
+// platform.h).
 void set_extra_plugin_folders(const std::vector<std::string>& folders);
 std::vector<std::string> plugin_folders();
 

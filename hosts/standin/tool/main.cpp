@@ -35,7 +35,8 @@ const char* const USAGE =
     "  help              shows this text\n"
     "\n"
     "Plug-ins are searched in each --path DIR, then in TILDEFX_PATH\n"
-    "(colon-separated), then in the build's plug-in folder.\n";
+    "(colon-separated; semicolons on Windows), then in the build's plug-in\n"
+    "folder (on Windows, the folder of tildefx_host.dll).\n";
 
 int usage_error(const std::string& reason) {
   std::fprintf(stderr, "error: tildefx: %s\n(tildefx help shows the usage)\n", reason.c_str());

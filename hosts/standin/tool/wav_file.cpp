@@ -79,14 +79,15 @@ bool read_audio(const std::string& path, Audio& audio, std::string& errorText) {
     const uint32_t size = little_endian(chunk + 4, 4);
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       unsigned char fmt[40] = {0};
-      if (size < 16 || std::fread(fmt, 1, size < 40 ? size : 40, file) != (size < 40 ? size : 40))
+      const uint32_t kept = size < 40 ? size : 40;
+      if (size < 16 || std::fread(fmt, 1, kept, file) != kept)
         return read_failed(path, "damaged format chunk", errorText, file);
       code = static_cast<uint16_t>(little_endian(fmt, 2));
       if (code == FORMAT_EXTENSIBLE && size >= 26) code = static_cast<uint16_t>(little_endian(fmt + 24, 2));
       channels = static_cast<int>(little_endian(fmt + 2, 2));
       audio.sampleRate = static_cast<int>(little_endian(fmt + 4, 4));
       bits = static_cast<int>(little_endian(fmt + 14, 2));
-      if (size > 40) std::fseek(file, static_cast<long>(size - 40), SEEK_CUR);
+      std::fseek(file, static_cast<long>(size - kept + (size & 1)), SEEK_CUR);
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       break;
     } else if (std::fseek(file, static_cast<long>(size + (size & 1)), SEEK_CUR) != 0) {
