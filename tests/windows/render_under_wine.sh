@@ -4,17 +4,21 @@
 # the Linux tool, over the same generated inputs, messages and scores (three
 # cases per object, see tests/support/demo_cases.sh), and counts the samples
 # in which the two differ: there must be none. The console lines, `list` and
-# `info` must match as well. All Windows runs come from one batch file, in
-# one wine start, in a fresh prefix; set WINEARCH=win32 for a 32-bit wine.
+# `info` must match as well, and the Windows host must find a plug-in through
+# TILDEFX_PATH (folders separated by ';') and refuse names holding '\' or ':'.
+# All Windows runs come from one batch file, in one wine start, in a fresh
+# prefix; set WINEARCH=win32 for a 32-bit wine. A failed run keeps its folder.
 set -euo pipefail
 tool=$(realpath "$1") compare=$(realpath "$2") bin=$(realpath "$3") wine=$(realpath "$4")
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tildefx-wine.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
-trap '"$(dirname "$wine")/wineserver" -k 2> /dev/null; rm -rf "$work"' EXIT
+status=1
+trap '"$(dirname "$wine")/wineserver" -k 2> /dev/null; [ $status -ne 0 ] && echo "kept $work" || rm -rf "$work"' EXIT
 cd "$work"
 
-exe="Z:$(tr / '\\' <<< "$bin/tildefx.exe")"
+windows_path() { echo "Z:$(tr / '\\' <<< "$1")"; }
+exe=$(windows_path "$bin/tildefx.exe")
 printf '@echo off\r\n' > renders.bat
 windows() {  # appends one run of tildefx.exe to the batch, stdout to $1
   local out=$1 line="\"$exe\""
@@ -46,6 +50,17 @@ done
 "$tool" --path "$bin" list > linux-list.txt 2>&1
 windows windows-list.txt list
 
+# A plug-in under another name in a folder of TILDEFX_PATH: its name is its
+# file name.
+mkdir extra
+cp "$bin/sidesplit~.mxe" extra/copied~.mxe
+printf 'set TILDEFX_PATH=Z:\\nothing;%s\r\n' "$(windows_path "$work/extra")" >> renders.bat
+windows windows-path.txt info copied~
+printf 'set TILDEFX_PATH=\r\n' >> renders.bat
+for name in 'extra\copied~' 'Z:copied~'; do
+  printf '"%s" info "%s" > windows-refused-%d.txt 2>&1\r\n' "$exe" "$name" "${#name}" >> renders.bat
+done
+
 started=$(date +%s%N)
 "$wine" cmd /c renders.bat > wine-output.txt 2>&1 || true
 seconds=$(awk "BEGIN { printf \"%.1f\", ($(date +%s%N) - $started) / 1e9 }")
@@ -57,6 +72,11 @@ if grep -q FAILED wine-output.txt; then
 fi
 
 status=0
+[ "$(head -1 windows-path.txt | tr -d '\r')" = "copied~" ] ||
+  { echo "TILDEFX_PATH was not searched:"; cat windows-path.txt; status=1; }
+for refused in windows-refused-*.txt; do
+  grep -q "no object" "$refused" || { echo "a name with \\ or : was not refused:"; cat "$refused"; status=1; }
+done
 same_text() {  # LINUX WINDOWS: the same lines, line endings aside
   if ! diff <(cat "$1") <(tr -d '\r' < "$2") > /dev/null; then
     echo "$2 differs from $1:"
@@ -67,13 +87,14 @@ same_text() {  # LINUX WINDOWS: the same lines, line endings aside
 total=0
 differing=0
 for name in "${cases[@]}"; do
-  read -r samples differ < <("$compare" "linux-$name.wav" "windows-$name.wav" || true)
-  if [ "${differ:-x}" != 0 ]; then
-    echo "$name: $samples $differ (samples, differing)"
+  comparison=$("$compare" "linux-$name.wav" "windows-$name.wav" || true)
+  if [[ ! "$comparison" =~ ^([0-9]+)\ ([0-9]+)$ ]] || [ "${BASH_REMATCH[2]}" != 0 ]; then
+    echo "$name: $comparison (samples, differing)"
     status=1
+    continue
   fi
-  total=$((total + ${samples:-0}))
-  differing=$((differing + ${differ:-0}))
+  total=$((total + BASH_REMATCH[1]))
+  differing=$((differing + BASH_REMATCH[2]))
   same_text "linux-$name.txt" "windows-$name.txt"
 done
 for object in "${objects[@]}"; do same_text "linux-info-$object.txt" "windows-info-$object.txt"; done
