@@ -1,23 +1,27 @@
 // Loading a plug-in: the object's main registers its one class, recording
 // the selectors and float inlets it binds.
+#include <memory>
+
 #include "internal.h"
 
 namespace lv2_host {
 
 namespace {
 host::Class* registering = nullptr;
-host::Class* theClass = nullptr;
+// Lives while the library is loaded; the host unloads it after the last
+// instance is gone.
+std::unique_ptr<host::Class> theClass;
 const char* registeringName = nullptr;
 }  // namespace
 
 host::Class* load_class(const ObjectSpec& object, int (*objectMain)()) {
-  if (theClass != nullptr) return theClass;
+  if (theClass != nullptr) return theClass.get();
   registeringName = object.name;
   objectMain();
   registeringName = nullptr;
   registering = nullptr;
   if (theClass == nullptr) print_error("the plug-in registered no class");
-  return theClass;
+  return theClass.get();
 }
 
 }  // namespace lv2_host
@@ -31,13 +35,13 @@ void setup(Class** place, Method newRoutine, Method freeRoutine, long recordSize
     lv2_host::print_error("setup: the class cannot be registered here");
     return;
   }
-  auto* objectClass = new Class;
+  lv2_host::theClass = std::make_unique<Class>();
+  Class* objectClass = lv2_host::theClass.get();
   objectClass->name = lv2_host::registeringName;
   objectClass->newRoutine = newRoutine;
   objectClass->freeRoutine = freeRoutine;
   objectClass->recordSize = recordSize;
   lv2_host::registering = objectClass;
-  lv2_host::theClass = objectClass;
   *place = objectClass;
 }
 

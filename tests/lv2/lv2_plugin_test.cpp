@@ -155,6 +155,7 @@ TEST(Lv2Plugin, AnyBlockSizeFromOneUpWorks) {
   }
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // Resident address space of this process, in bytes.
 size_t address_space() {
   std::ifstream statm("/proc/self/statm");
@@ -162,6 +163,7 @@ size_t address_space() {
   statm >> pages;
   return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
+#endif
 
 TEST(Lv2Plugin, AFailedAllocationFailsInstantiation) {
 #if defined(__SANITIZE_ADDRESS__)
