@@ -42,7 +42,6 @@ TEST(Bitgrind, DefaultsDelayByTheHistoryLessOneBlock) {
   Rig rig("bitgrind~");
   const Bitgrind& x = rig.record<Bitgrind>();
   EXPECT_EQ(x.historyLength, 256);
-  EXPECT_EQ(x.vectorSize, 64.0f);
   EXPECT_EQ(x.depthMask, -1);
   EXPECT_EQ(x.depthMaskNext, -1);
   EXPECT_EQ(x.depthFraction, 0.0f);
@@ -234,7 +233,6 @@ TEST(Bitgrind, BlockSizesUpTo256KeepTheHistoryLongerOnesClearIt) {
   rig.run(impulse(128, 0.5f));
   rig.dsp(44100.0f, 512);
   EXPECT_EQ(rig.record<Bitgrind>().historyLength, 512);
-  EXPECT_EQ(rig.record<Bitgrind>().vectorSize, 512.0f);
   EXPECT_EQ(first_nonzero(rig.run(std::vector<float>(1024, 0.0f))), -1);
   EXPECT_EQ(first_nonzero(rig.run(impulse(512, 0.5f))), 0);
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "delay_line.h"
+#include "resonant_lowpass.h"
 #include "echoloom/echoloom.h"
 #include "interpolate4.h"
 #include "rig.h"
@@ -58,7 +59,7 @@ TEST(Echoloom, DcBlockerRunsOnlyAboveUnityGain) {
     rig.send(c.feedback);
     rig.send(c.polarity);
     rig.run(impulse(3 * 4411 + 1, 0.5f));
-    EXPECT_EQ(state(rig).dcLastIn != 0.0f, c.runs) << c.feedback << ", " << c.polarity;
+    EXPECT_EQ(state(rig).writeStage.dcBlocker.lastIn != 0.0f, c.runs) << c.feedback << ", " << c.polarity;
   }
 }
 
@@ -159,7 +160,7 @@ TEST(Echoloom, AcceptedValuesAreConverted) {
   Rig rig("echoloom~");
   const Echoloom& x = state(rig);
   const std::pair<const char*, std::function<bool()>> cases[] = {
-      {"feedback 200", [&] { return x.targetFeedback == 1.0f; }},
+      {"feedback 200", [&] { return x.feedback.target == 1.0f; }},
       {"heads 1.5", [&] { return x.secondHead == 0; }},
       {"heads 2", [&] { return x.secondHead == 1; }},
       {"freeze 0.9", [&] { return x.freeze == 0; }},
@@ -300,7 +301,7 @@ TEST(Echoloom, EmptyBlocksRunOnlyTheBlockSteps) {
   float nothing = 0.0f;
   float* vectors[] = {&nothing};
   rig.instance().process(vectors, vectors);
-  EXPECT_EQ(state(rig).currentFeedback, 0.75f);
+  EXPECT_EQ(state(rig).feedback.current, 0.75f);
   EXPECT_EQ(state(rig).currentDepth, 0.2f);
   EXPECT_EQ(state(rig).writeIndex, 0);
 }

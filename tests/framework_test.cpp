@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "delay_line.h"
 #include "glide.h"
+#include "held_writes.h"
 #include "interpolate4.h"
 #include "random_next.h"
+#include "resonant_lowpass.h"
 
 namespace {
 
@@ -85,8 +90,9 @@ TEST(Glide, CountedGlideLandsWhenTheCountRunsOut) {
 
 TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {
   // At 44100 Hz, 4410 Hz rounds to m just above 0.1: the tangent branch.
-  const auto below = tildefx::lowpass_coefficients(4409.0f, 0.5f, 44100.0f);
-  const auto above = tildefx::lowpass_coefficients(4410.0f, 0.5f, 44100.0f);
+  tildefx::ResonantLowpass below, above;
+  below.set(4409.0f, 0.5f, 44100.0f);
+  above.set(4410.0f, 0.5f, 44100.0f);
   const float kBelow = static_cast<float>(1.0 / (static_cast<double>(4409.0f / 44100.0f) * tildefx::PI_FLOAT));
   EXPECT_EQ(below.a0, static_cast<float>(1.0 / ((0.75710678f * static_cast<double>(kBelow) + 1.0) +
                                                 static_cast<double>(kBelow) * kBelow)));
@@ -97,20 +103,92 @@ TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {
 }
 
 TEST(DelayLine, LowpassPassesDirectCurrentAtUnityGain) {
-  const auto c = tildefx::lowpass_coefficients(1000.0f, 0.0f, 44100.0f);
-  float in1 = 0, in2 = 0, out1 = 0, out2 = 0, y = 0;
-  for (int i = 0; i < 20000; i++) y = tildefx::lowpass_tick(c, 1.0f, in1, in2, out1, out2);
+  tildefx::ResonantLowpass lowpass;
+  lowpass.set(1000.0f, 0.0f, 44100.0f);
+  float y = 0;
+  for (int i = 0; i < 20000; i++) y = lowpass.tick(1.0f);
   EXPECT_NEAR(y, 1.0f, 1e-4);
+  EXPECT_EQ(lowpass.in1, 1.0f);
+  EXPECT_EQ(lowpass.out1, y);
 }
 
 TEST(DelayLine, DcBlockerRemovesAnOffsetAndTheLineSampleStaysBounded) {
-  const float pole = tildefx::dc_blocker_pole(44100.0f);
-  EXPECT_EQ(pole, 0.99714285f);
-  float lastIn = 0, lastOut = 0, y = 0;
-  for (int i = 0; i < 44100; i++) y = tildefx::dc_block(0.5f, pole, lastIn, lastOut);
+  tildefx::DcBlocker blocker;
+  blocker.set_rate(44100.0f);
+  EXPECT_EQ(blocker.pole, 0.99714285f);
+  float y = 0;
+  for (int i = 0; i < 44100; i++) y = blocker.tick(0.5f);
   EXPECT_NEAR(y, 0.0f, 1e-6);
   EXPECT_EQ(tildefx::saturate_for_line(0.0f), 1.0e-6f);
   EXPECT_LT(tildefx::saturate_for_line(1.0e30f), 1.5707974f);
+}
+
+TEST(DelayLine, ReadsFourMaskedSlotsAcrossTheWrap) {
+  // Slots 6, 7, 0, 1 hold the straight line -2, -1, 0, 1.
+  float samples[8] = {0, 1, 2, 3, 9, 9, -2, 0};
+  const tildefx::DelayLine line{samples, 7};
+  line.write(15, -1.0f);  // slot 7
+  EXPECT_EQ(samples[7], -1.0f);
+  EXPECT_EQ(line.read(7, 0.25f), -0.75f);
+  EXPECT_EQ(line.read(-1, 0.25f), -0.75f);  // the same slots through the mask
+  EXPECT_EQ(line.read(1, 0.5f), 1.5f);
+}
+
+// Input that is not a number, infinite or beyond 1e30 enters the loop as
+// silence; every gain threshold and the bypass choose their stage.
+TEST(WriteStage, TakesBadInputAsSilenceAndKeepsItsStatesFinite) {
+  tildefx::WriteStage stage;
+  stage.lowpassRuns = true;
+  stage.lowpass.set(1000.0f, 1.0f, 44100.0f);
+  stage.dcBlocker.set_rate(44100.0f);
+  const float silence = stage.line_sample(0.0f, 1.0f, 0.0f);
+  for (float bad : {NAN, INFINITY, -INFINITY, 2.0e30f, -1.0e38f}) {
+    EXPECT_EQ(stage.line_sample(bad, 1.0f, 0.0f), silence) << bad;
+    EXPECT_EQ(stage.lowpass.in1, 0.0f) << bad;
+    EXPECT_EQ(stage.dcBlocker.lastIn, 0.0f) << bad;
+  }
+  EXPECT_NE(stage.line_sample(1.0e30f, 1.0f, 0.0f), silence);  // the largest size still enters
+  EXPECT_TRUE(std::isfinite(stage.lowpass.out1));
+
+  tildefx::WriteStage above;
+  above.dcAboveGain = 1.0f;
+  above.dcBlocker.set_rate(44100.0f);
+  above.line_sample(0.5f, 1.0f, 0.25f);  // a gain of 1 leaves the blocker still
+  EXPECT_EQ(above.dcBlocker.lastIn, 0.0f);
+  above.line_sample(0.5f, 1.5f, 0.25f);
+  EXPECT_EQ(above.dcBlocker.lastIn, 0.875f);
+}
+
+// Writes held back behind the reads give what writing each sample at once
+// gives, also when the reads reach the newest samples.
+TEST(HeldWrites, ReadsSeeEveryEarlierWriteOfTheChunk) {
+  for (int reach : {1, 2, 3, 5, 40, 100}) {
+    std::vector<float> held(256, 0.0f), direct(256, 0.0f), in(150), outHeld(150), outDirect(150);
+    for (size_t i = 0; i < in.size(); i++) in[i] = static_cast<float>(std::sin(0.1 * static_cast<double>(i)));
+    tildefx::WriteStage stage;
+    stage.dcBlocker.set_rate(44100.0f);
+
+    tildefx::WriteStage directStage = stage;
+    const tildefx::DelayLine directLine{direct.data(), 255};
+    for (int i = 0; i < 150; i++) {
+      const float fed = directLine.read(i - reach, 0.5f);
+      directLine.write(i, directStage.line_sample(in[i], 0.9f, fed));
+      outDirect[i] = fed;
+    }
+
+    const tildefx::DelayLine heldLine{held.data(), 255};
+    tildefx::HeldWrites writes(heldLine, 0, stage, in.data(), outHeld.data());
+    int32_t writeIndex = 0;
+    tildefx::run_reads_then_writes(writes, 150, [&](int i) {
+      const int32_t readIndex = (writeIndex - reach) & 255;
+      writes.before_read(i, writeIndex, readIndex);
+      writes.hold(i, 0.9f, heldLine.read(readIndex, 0.5f));
+      writeIndex = (writeIndex + 1) & 255;
+    });
+    EXPECT_EQ(held, direct) << reach;
+    EXPECT_EQ(outHeld, outDirect) << reach;
+    EXPECT_EQ(writes.stage.dcBlocker.lastOut, directStage.dcBlocker.lastOut) << reach;
+  }
 }
 
 }  // namespace

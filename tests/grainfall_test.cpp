@@ -47,26 +47,31 @@ TEST(GrainfallObject, StartsQuietlyWithTwoInlets) {
 }
 
 TEST(GrainfallObject, ParametersAcceptTheirBoundsAndRefuseBeyond) {
-  struct Case { const char* selector; double low, high, scale; float Grainfall::*field; const char* range; };
+  // A plain target field, or the target of a parameter that ramps.
+  struct Case {
+    const char* selector; double low, high, scale; float Grainfall::*field;
+    tildefx::BlockRamp Grainfall::*ramp; const char* range;
+  };
   const Case cases[] = {
-      {"time", 1.0, 10000.0, 1000.0, &Grainfall::targetTime, "1.0 ms and <= 10000.0 ms."},
-      {"timeVariation", 0, 100, 100, &Grainfall::targetTimeVariation, "0% and <= 100%."},
-      {"feedback", 0, 200, 200, &Grainfall::targetFeedback, "0% and <= 200%."},
-      {"filterFreq", 20, 20000, 1, &Grainfall::targetFilterFreq, "20 Hz and <= 20000 Hz."},
-      {"resonance", 0, 100, 100, &Grainfall::targetResonance, "0% and <= 100%."},
-      {"density", 0, 200, 200, &Grainfall::targetDensity, "0% and <= 200%."},
-      {"grainSize", 0, 50, 50, &Grainfall::targetGrainSize, "0% and <= 50%."},
-      {"grainStartVariation", 0, 100, 100, &Grainfall::targetGrainStartVariation, "0% and <= 100%."},
-      {"octave", -4, 4, 1, &Grainfall::octave, "-4.0 and <= 4.0."},
-      {"octaveVariation", 0, 2, 1, &Grainfall::targetOctaveVariation, "0.0 and <= 2.0."},
-      {"grainReversal", 0, 100, 100, &Grainfall::targetGrainReversal, "0% and <= 100%."}};
+      {"time", 1.0, 10000.0, 1000.0, &Grainfall::targetTime, nullptr, "1.0 ms and <= 10000.0 ms."},
+      {"timeVariation", 0, 100, 100, nullptr, &Grainfall::timeVariation, "0% and <= 100%."},
+      {"feedback", 0, 200, 200, nullptr, &Grainfall::feedback, "0% and <= 200%."},
+      {"filterFreq", 20, 20000, 1, &Grainfall::targetFilterFreq, nullptr, "20 Hz and <= 20000 Hz."},
+      {"resonance", 0, 100, 100, &Grainfall::targetResonance, nullptr, "0% and <= 100%."},
+      {"density", 0, 200, 200, nullptr, &Grainfall::density, "0% and <= 200%."},
+      {"grainSize", 0, 50, 50, nullptr, &Grainfall::grainSize, "0% and <= 50%."},
+      {"grainStartVariation", 0, 100, 100, nullptr, &Grainfall::grainStartVariation, "0% and <= 100%."},
+      {"octave", -4, 4, 1, &Grainfall::octave, nullptr, "-4.0 and <= 4.0."},
+      {"octaveVariation", 0, 2, 1, nullptr, &Grainfall::octaveVariation, "0.0 and <= 2.0."},
+      {"grainReversal", 0, 100, 100, nullptr, &Grainfall::grainReversal, "0% and <= 100%."}};
+  const auto target = [](const Grainfall& x, const Case& c) { return c.field ? x.*c.field : (x.*c.ramp).target; };
   Rig rig("grainfall~");
   for (const Case& c : cases) {
     const std::string name = c.selector;
     rig.send(name + " " + std::to_string(c.low));
-    EXPECT_EQ(state(rig).*c.field, static_cast<float>(c.low / c.scale)) << name;
+    EXPECT_EQ(target(state(rig), c), static_cast<float>(c.low / c.scale)) << name;
     for (double value : {c.high, c.high + 0.5, c.low - 0.5}) rig.send(name + " " + std::to_string(value));
-    EXPECT_EQ(state(rig).*c.field, static_cast<float>(c.high / c.scale)) << name;
+    EXPECT_EQ(target(state(rig), c), static_cast<float>(c.high / c.scale)) << name;
     const std::string error = "error: grainfall~: " + name + " value must be >= " + c.range;
     EXPECT_EQ(rig.console(), (Lines{error, error})) << name;
   }
@@ -239,7 +244,7 @@ TEST(GrainfallEngine, SameOutputForAnyBlockSizeAndInPlace) {
   const float* in[] = {&unused};
   float* out[] = {&unused};
   empty.instance().process(in, out);
-  EXPECT_EQ(state(empty).currentFeedback, 0.5f);  // a block of 0 samples still ends the ramps
+  EXPECT_EQ(state(empty).feedback.current, 0.5f);  // a block of 0 samples still ends the ramps
 }
 
 TEST(GrainfallObject, RefusesToExistWithoutItsDelayLine) {

@@ -1,5 +1,5 @@
 // The tables that never change after they are built (echoloom~'s five
-// waveforms, tonewarp~'s window, levelsway~'s square roots) are built once per
+// waveforms, levelsway~'s square roots) are built once per
 // process and shared read-only: every instance sees the same, complete table,
 // also after the instance that built it is gone and after a refused creation.
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include "echoloom/echoloom.h"
 #include "levelsway/levelsway.h"
 #include "rig.h"
-#include "tonewarp/tonewarp.h"
 
 namespace {
 
@@ -52,18 +51,7 @@ TEST(SharedTables, EcholoomInstancesShareFiveCompleteTables) {
   expect_echoloom_tables(record_of<Echoloom>(*third));
 }
 
-TEST(SharedTables, TonewarpAndLevelswayShareTheirTables) {
-  auto warpA = standin::Instance::create("tonewarp~");
-  auto warpB = standin::Instance::create("tonewarp~");
-  ASSERT_TRUE(warpA && warpB);
-  const float* window = record_of<Tonewarp>(*warpA).windowTable;
-  EXPECT_EQ(record_of<Tonewarp>(*warpB).windowTable, window);
-  warpA.reset();
-  EXPECT_EQ(window[0], -1.0f);
-  EXPECT_EQ(window[N / 4], 0.0f);
-  EXPECT_EQ(window[N / 2], 1.0f);
-  EXPECT_EQ(window[N - 1], static_cast<float>(3.0L - (N - 1) * (4.0L / N)));
-
+TEST(SharedTables, LevelswayInstancesShareTheirSquareRoots) {
   auto swayA = standin::Instance::create("levelsway~");
   auto swayB = standin::Instance::create("levelsway~");
   ASSERT_TRUE(swayA && swayB);

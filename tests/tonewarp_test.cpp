@@ -163,7 +163,7 @@ TEST(Tonewarp, MessagesTakeTheirBoundsAndRefuseWhatLiesBeyond) {
                                   error_line("octave value must be >= -3.0 and <= 3.0."), DEPTH_ERROR}));
   EXPECT_EQ(x.targetTime, 0.001f);
   EXPECT_EQ(x.pitchIndex, 34);
-  EXPECT_EQ(x.targetFeedback, 1.0f);
+  EXPECT_EQ(x.feedback.target, 1.0f);
   EXPECT_EQ(x.octave, -3.0f);
   EXPECT_EQ(x.targetDepth, 0.1f);
   rig.run(silence(64));
@@ -186,7 +186,7 @@ TEST(Tonewarp, EmptyBlockWritesNothingButEndsTheBlock) {
   rig.instance().process(in, out);
   EXPECT_EQ(x.shiftRate, 1.0f);
   EXPECT_EQ(x.depthBlocksLeft, 44099);
-  EXPECT_EQ(x.currentFeedback, 0.1f);
+  EXPECT_EQ(x.feedback.current, 0.1f);
   EXPECT_EQ(x.currentDepth, 0.25f);
   EXPECT_EQ(x.writeIndex, 0);
   EXPECT_EQ(sample, 0.5f);
@@ -241,14 +241,14 @@ TEST(Tonewarp, RefusesRatesTooLowForItsHighPass) {
   EXPECT_EQ(rig.record<Tonewarp>().vectorSize, 32.0f);
 }
 
-TEST(Tonewarp, RefusesTheInstanceWhenItsTablesCannotBeAllocated) {
+TEST(Tonewarp, RefusesTheInstanceWhenItsLineCannotBeAllocated) {
   standin::limit_allocations(1 << 20);
   const auto instance = standin::Instance::create("tonewarp~");
   standin::limit_allocations(0);
   EXPECT_EQ(instance, nullptr);
   Lines lines;
   for (const auto& line : standin::take_console_lines()) lines.push_back(standin::format_console_line(line));
-  EXPECT_EQ(lines, (Lines{error_line("not enough memory for the delay line and window table."),
+  EXPECT_EQ(lines, (Lines{error_line("not enough memory for the delay line."),
                           "error: tonewarp~: could not create the object"}));
 }
 

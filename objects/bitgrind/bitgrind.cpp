@@ -48,7 +48,6 @@ void* bitgrind_new() {
   host::floatin(x, 1);
   host::z_dsp_setup(x, 1);
   host::outlet_new(x, "signal");
-  x->vectorSize = 64.0f;
   x->historyLength = SHORTEST_HISTORY;
   x->history = static_cast<float*>(host::sysmem_newptr(bytes_for(SHORTEST_HISTORY)));
   x->output = static_cast<float*>(host::sysmem_newptr(bytes_for(SHORTEST_HISTORY)));
@@ -203,7 +202,6 @@ void bitgrind_dsp(Bitgrind* x, host::Signal** signals, short* /*connections*/) {
   const int32_t n = signals[0]->blockSize;
   const int32_t length = std::max(n, SHORTEST_HISTORY);
   if (length != x->historyLength) resize_buffers(x, length);
-  x->vectorSize = static_cast<float>(n);
 }
 
 void bitgrind_assist(Bitgrind* /*x*/, void* /*box*/, int kind, int index, char* text) {

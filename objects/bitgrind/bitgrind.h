@@ -7,7 +7,6 @@
 
 struct Bitgrind {
   host::ObjectHeader header;
-  float vectorSize;       // block size seen by the previous dsp call
   int32_t historyLength;  // samples in history and in output: 256, or the block size above that
   float* history;         // the latest historyLength input samples, oldest first
   float* output;          // the block being built by the perform routine

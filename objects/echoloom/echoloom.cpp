@@ -11,8 +11,8 @@
 #include "delay_line.h"
 #include "echoloom.h"
 #include "glide.h"
+#include "held_writes.h"
 #include "host.h"
-#include "interpolate4.h"
 #include "object.h"
 
 namespace {
@@ -40,6 +40,11 @@ const char* const RESONANCE_ERROR = "resonance value must be >= 0% and <= 100%."
 const char* const FEEDBACK_SWITCH_ERROR = "feedbackSwitch value must be 0 or 1.";
 const char* const FREEZE_ERROR = "freeze value must be 0 or 1.";
 const char* const HEADS_ERROR = "head value must be 1 or 2.";
+const char* const RATE_ERROR = "sample rate must be >= 64 Hz; the previous rate stays.";
+
+// Below this rate the DC blocker's pole (1 - 126 / rate) leaves the unit
+// circle and the loop runs away.
+constexpr float LOWEST_SAMPLE_RATE = 64.0f;
 
 // ---- Cycle positions -------------------------------------------------------
 
@@ -59,8 +64,17 @@ float* allocate_samples(size_t count) {
   return static_cast<float*>(host::malloc(count * sizeof(float)));
 }
 
-// 2 pi as the object holds it: 8 atan(1), with atan(1) rounded to a float.
+// 2 pi as the tables use it: 8 atan(1), with atan(1) rounded to a float.
 float two_pi() { return static_cast<float>(8.0 * static_cast<float>(std::atan(1.0))); }
+
+// Entry k of the triangle table: -1 at the start, +1 in the middle. The
+// crossfade of the two heads computes its weights with it rather than read
+// them (see crossfade_heads).
+float triangle_entry(int32_t k) {
+  const double step = static_cast<float>(k);
+  const double n = static_cast<float>(LINE_LENGTH);
+  return static_cast<float>(k < LINE_LENGTH / 2 ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
+}
 
 // The five waveform tables, one cycle of each shape over LINE_LENGTH
 // entries. They never change, so every instance of the process reads the
@@ -83,7 +97,7 @@ bool fill_tables(WaveformTables& tables) {
     const double step = static_cast<float>(k);
     tables.sine[k] = static_cast<float>(std::sin(step * twoPi / n));
     tables.square[k] = k < half ? 1.0f : -1.0f;
-    tables.triangle[k] = static_cast<float>(k < half ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
+    tables.triangle[k] = triangle_entry(k);
     tables.rampUp[k] = static_cast<float>(2.0 * step / n - 1.0);
     tables.rampDown[k] = static_cast<float>(1.0 - 2.0 * step / n);
   }
@@ -105,7 +119,6 @@ void* echoloom_new() {
   if (x == nullptr) return nullptr;
   host::z_dsp_setup(x, 1);
   host::outlet_new(x, "signal");
-  x->twoPi = two_pi();
 
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
@@ -124,8 +137,7 @@ void* echoloom_new() {
   x->targetTime = 0.1f;
   x->currentTime = 0.1f;
   x->timeStep = 0.0f;
-  x->targetFeedback = 0.5f;
-  x->currentFeedback = 0.5f;
+  x->feedback.set(0.5f);
   x->lfoValue1 = 0.0f;
   x->lfoValue2 = 0.0f;
   x->randomSlope = 0.0f;
@@ -139,8 +151,7 @@ void* echoloom_new() {
   x->rampUpTable = tables.rampUp;
   x->rampDownTable = tables.rampDown;
 
-  x->targetLfoFreq = 0.2f;
-  x->currentLfoFreq = 0.2f;
+  x->lfoFreq.set(0.2f);
   x->targetDepth = 0.0f;
   x->currentDepth = 0.0f;
   x->depthStep = 0.0f;
@@ -156,12 +167,10 @@ void* echoloom_new() {
   x->secondHead = 0;
   x->feedbackSwitch = 1;
   x->lfoTable = x->sineTable;
-  x->filterIn1 = 0.0f;
-  x->filterIn2 = 0.0f;
-  x->filterOut1 = 0.0f;
-  x->filterOut2 = 0.0f;
-  x->dcLastOut = 0.0f;
-  x->dcLastIn = 0.0f;
+  // The low-pass runs on every sample; the DC blocker above unity gain.
+  x->writeStage = tildefx::WriteStage{};
+  x->writeStage.lowpassRuns = true;
+  x->writeStage.dcAboveGain = 1.0f;
   return x;
 }
 
@@ -183,11 +192,11 @@ void echoloom_time(Echoloom* x, double ms) {
 
 void echoloom_feedback(Echoloom* x, double percent) {
   if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
-    x->targetFeedback = static_cast<float>(percent / 200.0);
+    x->feedback.target = static_cast<float>(percent / 200.0);
 }
 
 void echoloom_lfo_freq(Echoloom* x, double hz) {
-  if (tildefx::check_range(hz, 0.01, 10.0, LFO_FREQ_ERROR)) x->targetLfoFreq = static_cast<float>(hz);
+  if (tildefx::check_range(hz, 0.01, 10.0, LFO_FREQ_ERROR)) x->lfoFreq.target = static_cast<float>(hz);
 }
 
 // Whole blocks in one second at the recorded rate and block length; the
@@ -263,37 +272,36 @@ struct BlockSettings {
   float feedbackStep;
   float lfoFreqStep;
   bool randomShape;
-  bool filterOn;
-  float dcPole;
   float longestPosition;  // the furthest read position the line holds
-  tildefx::LowpassCoefficients lowpass;
 };
 
+// Also sets the loop's filters for the block.
 BlockSettings start_block(Echoloom* x) {
   BlockSettings block;
   // Both ramps use the fixed factor, whatever the block length.
-  block.feedbackStep = static_cast<float>(
-      (static_cast<double>(x->targetFeedback) - x->currentFeedback) * x->rampFactor);
-  block.lfoFreqStep = static_cast<float>(
-      (static_cast<double>(x->targetLfoFreq) - x->currentLfoFreq) * x->rampFactor);
+  block.feedbackStep = x->feedback.step(x->rampFactor);
+  block.lfoFreqStep = x->lfoFreq.step(x->rampFactor);
   x->latchedShapeValue = x->shapeValue;
   x->currentResonance = x->targetResonance;
   x->currentFilterFreq = x->targetFilterFreq;
   block.randomShape = x->latchedShapeValue > RANDOM_SHAPE_ABOVE;
-  block.filterOn = !(x->currentFilterFreq > FILTER_OFF_ABOVE);
-  block.dcPole = tildefx::dc_blocker_pole(x->sampleRate);
   block.longestPosition = static_cast<float>(x->bufferLength - 1);
-  block.lowpass =
-      tildefx::lowpass_coefficients(x->currentFilterFreq, x->currentResonance, x->sampleRate);
+  tildefx::WriteStage& stage = x->writeStage;
+  stage.lowpassHeard = !(x->currentFilterFreq > FILTER_OFF_ABOVE);
+  stage.dcBlocker.set_rate(x->sampleRate);
+  stage.lowpass.set(x->currentFilterFreq, x->currentResonance, x->sampleRate);
   return block;
 }
 
 // A new random segment: lfoValue1 heads for a goal drawn from -depth..+depth
-// and reaches it after one cycle.
+// and reaches it after one cycle. A cycle shorter than a sample (a rate ramp
+// that overshoots at a low sample rate) reaches it in one sample: a larger
+// slope would carry the value past its goal, further at every cycle.
 void start_random_segment(Echoloom* x, float rate) {
   const float q = static_cast<float>(host::rand() / 32767.0);
   const float goal = static_cast<float>((q * 2.0 - 1.0) * x->currentDepth);
-  x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * rate);
+  const float perSample = rate < 1.0f ? rate : 1.0f;
+  x->randomSlope = static_cast<float>((static_cast<double>(goal) - x->lfoValue1) * perSample);
 }
 
 // The table entries both heads will read some samples on. The heads move
@@ -321,7 +329,7 @@ void modulate_first_head(Echoloom* x, bool randomShape) {
     x->lfoValue1 = static_cast<float>(
         static_cast<double>(x->lfoTable[static_cast<int32_t>(x->phase1)]) * x->currentDepth);
 
-  const float rate = static_cast<float>(static_cast<double>(x->currentLfoFreq) / x->sampleRate);
+  const float rate = static_cast<float>(static_cast<double>(x->lfoFreq.current) / x->sampleRate);
   const float step = static_cast<float>(static_cast<double>(rate) * x->tableLength);
   x->phase1 = static_cast<float>(static_cast<double>(x->phase1) + step);
   if (x->phase1 >= x->tableLength) {
@@ -368,26 +376,11 @@ float read_fraction(float position) {
   return static_cast<float>(1.0 - fraction);
 }
 
-float read_line(const Echoloom* x, int32_t index, float fraction) {
-  const float* line = x->ringBuffer;
-  const int32_t mask = x->indexMask;
-  return tildefx::interpolate4(fraction, line[(index - 1) & mask], line[index],
-                               line[(index + 1) & mask], line[(index + 2) & mask]);
-}
-
-// Entry k of the triangle table, computed as fill_tables computes it (the
-// same exact operations in double, the one rounding to a float), so that the
-// crossfade reads no memory: the table is 4 MiB, and each sample's two
-// entries lie half of it apart and move on by a cache line or more per
-// sample, a cache miss each.
-float triangle_entry(int32_t k) {
-  const double step = static_cast<float>(k);
-  const double n = static_cast<float>(LINE_LENGTH);
-  return static_cast<float>(k < LINE_LENGTH / 2 ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
-}
-
 // Each head is weighted by (1 + triangle) / 2 of its own cycle position: 0
 // at the start of its cycle, 1 in the middle, the two weights adding to 1.
+// The entries are computed, not read: the table is 4 MiB, and each sample's
+// two entries lie half of it apart and move on by a cache line or more per
+// sample, a cache miss each.
 float crossfade_heads(const Echoloom* x, float head1, float head2) {
   const double weight1 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase1));
   const double weight2 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase2));
@@ -395,68 +388,18 @@ float crossfade_heads(const Echoloom* x, float head1, float head2) {
   return static_cast<float>(sum * 0.5);
 }
 
-// Samples go through in chunks. Each sample's heads are read first, for the
-// whole chunk; the line's writes (low-pass, DC blocker, arctangent) follow in
-// a second loop. The reads of a chunk nearly always lie further back than the
-// chunk is long, and then each sample's arctangent no longer holds up the
-// next sample's reads; a read that would reach a write still held back makes
-// the writes catch up first, so every sample computes what it would one by
-// one.
-constexpr int CHUNK = 64;
-
-// The writes held back over a chunk and what they need.
-struct HeldWrites {
-  Echoloom* x;
-  const BlockSettings* block;
-  int32_t firstIndex;  // line index of the chunk's first sample
-  const float* in;     // the chunk's input and output
-  float* out;
-  int done;  // samples of the chunk already written
-  double gain[CHUNK];
-  float delayed[CHUNK];
-};
-
-// Input plus the fed-back repeat, through the low-pass, the DC blocker while
-// the gain is above 1, and the arctangent into the line.
-void write_until(HeldWrites& w, int end) {
-  Echoloom* x = w.x;
-  const BlockSettings& block = *w.block;
-  float filterIn1 = x->filterIn1;
-  float filterIn2 = x->filterIn2;
-  float filterOut1 = x->filterOut1;
-  float filterOut2 = x->filterOut2;
-  float dcLastIn = x->dcLastIn;
-  float dcLastOut = x->dcLastOut;
-  for (int j = w.done; j < end; j++) {
-    const double gain = w.gain[j];
-    const float sum = static_cast<float>(gain * w.delayed[j] + w.in[j]);
-    const float filtered = tildefx::lowpass_tick(block.lowpass, sum, filterIn1, filterIn2, filterOut1, filterOut2);
-    float written = block.filterOn ? filtered : sum;
-    if (gain > 1.0) written = tildefx::dc_block(written, block.dcPole, dcLastIn, dcLastOut);
-    x->ringBuffer[(w.firstIndex + j) & x->indexMask] = tildefx::saturate_for_line(written);
-    w.out[j] = w.delayed[j];
-  }
-  x->filterIn1 = filterIn1;
-  x->filterIn2 = filterIn2;
-  x->filterOut1 = filterOut1;
-  x->filterOut2 = filterOut2;
-  x->dcLastIn = dcLastIn;
-  x->dcLastOut = dcLastOut;
-  w.done = end;
-}
-
 void end_sample(Echoloom* x, const BlockSettings& block) {
-  x->currentFeedback = static_cast<float>(static_cast<double>(x->currentFeedback) + block.feedbackStep);
+  x->feedback.current = static_cast<float>(static_cast<double>(x->feedback.current) + block.feedbackStep);
   x->writeIndex = (x->writeIndex + 1) & x->indexMask;
-  x->currentLfoFreq = static_cast<float>(static_cast<double>(x->currentLfoFreq) + block.lfoFreqStep);
+  x->lfoFreq.current = static_cast<float>(static_cast<double>(x->lfoFreq.current) + block.lfoFreqStep);
   x->currentDepth = static_cast<float>(static_cast<double>(x->currentDepth) + x->depthStep);
   tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
 }
 
 // The ramps land on their targets; the depth glide counts down its blocks.
 void end_block(Echoloom* x) {
-  x->currentFeedback = x->targetFeedback;
-  x->currentLfoFreq = x->targetLfoFreq;
+  x->feedback.end_block();
+  x->lfoFreq.end_block();
   tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
 }
 
@@ -466,63 +409,53 @@ host::Word* echoloom_perform(host::Word* w) {
   float* out = reinterpret_cast<float*>(w[3]);
   const int n = static_cast<int>(w[4]);
   const BlockSettings block = start_block(x);
-  HeldWrites writes;
-  writes.x = x;
-  writes.block = &block;
+  const tildefx::DelayLine line{x->ringBuffer, x->indexMask};
+  tildefx::HeldWrites writes(line, x->writeIndex, x->writeStage, in, out);
 
   // The switches, the table and the time glide are read every sample.
-  for (int start = 0; start < n; start += CHUNK) {
-    const int count = std::min(CHUNK, n - start);
-    writes.firstIndex = x->writeIndex;
-    writes.in = in + start;
-    writes.out = out + start;
-    writes.done = 0;
-    for (int i = 0; i < count; i++) {
-      modulate_first_head(x, block.randomShape);
-      const bool twoHeads = x->secondHead == 1;
-      if (twoHeads) modulate_second_head(x, block.randomShape);
+  tildefx::run_reads_then_writes(writes, n, [&](int i) {
+    modulate_first_head(x, block.randomShape);
+    const bool twoHeads = x->secondHead == 1;
+    if (twoHeads) modulate_second_head(x, block.randomShape);
 
-      const float delay = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate);
-      const float position1 = head_position(delay, x->lfoValue1, block.longestPosition);
-      x->readIndex1 = read_index(x, position1);
-      float position2 = 0.0f;
-      if (twoHeads) {
-        position2 = head_position(delay, x->lfoValue2, block.longestPosition);
-        x->readIndex2 = read_index(x, position2);
-      }
-      const int pending = i - writes.done;
-      if (tildefx::reads_pending_write(x->writeIndex, x->readIndex1, x->indexMask, pending) ||
-          (twoHeads && tildefx::reads_pending_write(x->writeIndex, x->readIndex2, x->indexMask, pending)))
-        write_until(writes, i);
-
-      if (x->freeze != 0) {
-        // The line loops: each slot takes the sample trunc(p1) behind it.
-        write_until(writes, i);
-        x->ringBuffer[x->writeIndex] = x->ringBuffer[x->readIndex1];
-        writes.out[i] = x->ringBuffer[x->writeIndex];
-        writes.done = i + 1;
-      } else {
-        float delayed = read_line(x, x->readIndex1, read_fraction(position1));
-        if (twoHeads)
-          delayed = crossfade_heads(x, delayed, read_line(x, x->readIndex2, read_fraction(position2)));
-        writes.gain[i] = x->feedbackSwitch == 1 ? 2.0 * x->currentFeedback : -(2.0 * x->currentFeedback);
-        writes.delayed[i] = delayed;
-      }
-      end_sample(x, block);
+    const float delay = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate);
+    const float position1 = head_position(delay, x->lfoValue1, block.longestPosition);
+    x->readIndex1 = read_index(x, position1);
+    float position2 = 0.0f;
+    if (twoHeads) {
+      position2 = head_position(delay, x->lfoValue2, block.longestPosition);
+      x->readIndex2 = read_index(x, position2);
+      writes.before_read(i, x->writeIndex, x->readIndex2);
     }
-    write_until(writes, count);
-  }
+    writes.before_read(i, x->writeIndex, x->readIndex1);
+
+    if (x->freeze != 0) {
+      // The line loops: each slot takes the sample trunc(p1) behind it.
+      writes.write_until(i);
+      x->ringBuffer[x->writeIndex] = x->ringBuffer[x->readIndex1];
+      writes.out[i] = x->ringBuffer[x->writeIndex];
+      writes.written_directly(i + 1);
+    } else {
+      float delayed = line.read(x->readIndex1, read_fraction(position1));
+      if (twoHeads) delayed = crossfade_heads(x, delayed, line.read(x->readIndex2, read_fraction(position2)));
+      const float gain = static_cast<float>(2.0 * x->feedback.current);
+      writes.hold(i, x->feedbackSwitch == 1 ? gain : -gain, delayed);
+    }
+    end_sample(x, block);
+  });
+  x->writeStage = writes.stage;
   end_block(x);
   return w + 5;
 }
 
+// A rate the loop cannot run at is refused; the object keeps the rate it had.
 void echoloom_dsp(Echoloom* x, host::Signal** signals, short* /*connections*/) {
   tildefx::add_perform_one_in_one_out(echoloom_perform, x, signals);
-  if (static_cast<float>(signals[0]->blockSize) != x->vectorSize ||
-      signals[0]->sampleRate != x->sampleRate) {
-    x->vectorSize = static_cast<float>(signals[0]->blockSize);
+  x->vectorSize = static_cast<float>(signals[0]->blockSize);
+  if (signals[0]->sampleRate >= LOWEST_SAMPLE_RATE)
     x->sampleRate = signals[0]->sampleRate;
-  }
+  else
+    host::error(RATE_ERROR);
 }
 
 void echoloom_assist(Echoloom* /*x*/, void* /*box*/, int kind, int index, char* text) {

@@ -4,10 +4,11 @@
 #include <cstdint>
 
 #include "host.h"
+#include "parameter_ramp.h"
+#include "write_stage.h"
 
 struct Echoloom {
   host::ObjectHeader header;
-  float twoPi;
   float sampleRate;
   float vectorSize;
   float rampFactor;       // turns target - current into a per-sample step
@@ -19,16 +20,14 @@ struct Echoloom {
   float targetTime;       // seconds
   float currentTime;
   float timeStep;         // seconds per sample while the time glides
-  float targetFeedback;   // percent / 200: the loop gain is twice this
-  float currentFeedback;
+  tildefx::BlockRamp feedback;  // percent / 200: the loop gain is twice this
   float lfoValue1;        // modulation of the first head, -depth..+depth
   float lfoValue2;
   float randomSlope;      // per-sample change of lfoValue1 under the random shape
   float phase1;           // cycle position in table steps, 0 up to tableLength
   float phase2;
   float tableLength;
-  float targetLfoFreq;    // Hz
-  float currentLfoFreq;
+  tildefx::BlockRamp lfoFreq;  // Hz
   float targetDepth;      // percent / 100
   float currentDepth;
   float depthStep;
@@ -49,10 +48,5 @@ struct Echoloom {
   int32_t feedbackSwitch;  // 1: the repeats are added, otherwise subtracted
   int32_t freeze;
   int32_t secondHead;      // heads - 1
-  float filterIn1;
-  float filterIn2;
-  float filterOut1;
-  float filterOut2;
-  float dcLastOut;
-  float dcLastIn;
+  tildefx::WriteStage writeStage;  // low-pass and DC blocker of the loop
 };

@@ -8,6 +8,7 @@
 // rounds exactly as the same operation in double rounded to float would;
 // longer expressions are formed in double and rounded where they are stored.
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -16,10 +17,11 @@
 #include "fast_math.h"
 #include "glide.h"
 #include "grainfall.h"
+#include "held_writes.h"
 #include "host.h"
-#include "interpolate4.h"
 #include "object.h"
 #include "random_next.h"
+#include "resonant_lowpass.h"
 
 namespace {
 
@@ -36,10 +38,6 @@ constexpr float NO_MORE_GRAINS = 1e33f;  // a grain interval no count reaches
 constexpr float LOWEST_RATE = 64.0f;
 constexpr float HIGHEST_RATE = 10000000.0f;
 const char* const RATE_ERROR = "sample rate must be >= 64 Hz and <= 10000000 Hz.";
-
-// An input sample beyond this (or not a number) is taken as silence: the
-// filter states in the loop stay finite.
-constexpr float LARGEST_INPUT = 1.0e30f;
 
 // Notes 0 to 127 give the octaves -5 to 5; higher notes keep octave 5, so
 // that no note can send the read positions beyond what the wrap handles.
@@ -87,24 +85,24 @@ void* grainfall_new() {
   x->lastGrainStart = 0;
   x->intonation = 1;
   x->timeStep = 0.0f;
-  x->targetTimeVariation = x->currentTimeVariation = 0.0f;
-  x->targetFeedback = x->currentFeedback = 0.0f;
+  x->timeVariation.set(0.0f);
+  x->feedback.set(0.0f);
   x->targetFilterFreq = x->currentFilterFreq = 20000.0f;
   x->targetResonance = x->currentResonance = 0.5f;
-  x->targetDensity = x->currentDensity = 0.8f;
+  x->density.set(0.8f);
   x->grainInterval = 0.0f;
-  x->targetGrainSize = x->currentGrainSize = 0.2f;
-  x->targetGrainStartVariation = x->currentGrainStartVariation = 0.0f;
-  x->targetGrainReversal = x->currentGrainReversal = 0.0f;
+  x->grainSize.set(0.2f);
+  x->grainStartVariation.set(0.0f);
+  x->grainReversal.set(0.0f);
   x->octave = 0.0f;
-  x->targetOctaveVariation = x->currentOctaveVariation = 0.0f;
+  x->octaveVariation.set(0.0f);
   std::fill(x->heldFlags, x->heldFlags + PITCH_CLASSES, 0.0f);
   std::fill(x->heldList, x->heldList + PITCH_CLASSES, 0);
   x->heldCount = 0;
   build_ratio_table(x);
-  x->filterIn1 = x->filterIn2 = 0.0f;
-  x->filterOut1 = x->filterOut2 = 0.0f;
-  x->dcLastOut = x->dcLastIn = 0.0f;
+  // The low-pass runs on every sample, the DC blocker at every gain.
+  x->writeStage = tildefx::WriteStage{};
+  x->writeStage.lowpassRuns = true;
   return x;
 }
 
@@ -132,12 +130,12 @@ void grainfall_time(Grainfall* x, double ms) {
 }
 
 void grainfall_time_variation(Grainfall* x, double percent) {
-  set_target(x->targetTimeVariation, percent, 0.0, 100.0, 100.0,
+  set_target(x->timeVariation.target, percent, 0.0, 100.0, 100.0,
              "timeVariation value must be >= 0% and <= 100%.");
 }
 
 void grainfall_feedback(Grainfall* x, double percent) {
-  set_target(x->targetFeedback, percent, 0.0, 200.0, 200.0,
+  set_target(x->feedback.target, percent, 0.0, 200.0, 200.0,
              "feedback value must be >= 0% and <= 200%.");
 }
 
@@ -152,17 +150,17 @@ void grainfall_resonance(Grainfall* x, double percent) {
 }
 
 void grainfall_density(Grainfall* x, double percent) {
-  set_target(x->targetDensity, percent, 0.0, 200.0, 200.0,
+  set_target(x->density.target, percent, 0.0, 200.0, 200.0,
              "density value must be >= 0% and <= 200%.");
 }
 
 void grainfall_grain_size(Grainfall* x, double percent) {
-  set_target(x->targetGrainSize, percent, 0.0, 50.0, 50.0,
+  set_target(x->grainSize.target, percent, 0.0, 50.0, 50.0,
              "grainSize value must be >= 0% and <= 50%.");
 }
 
 void grainfall_grain_start_variation(Grainfall* x, double percent) {
-  set_target(x->targetGrainStartVariation, percent, 0.0, 100.0, 100.0,
+  set_target(x->grainStartVariation.target, percent, 0.0, 100.0, 100.0,
              "grainStartVariation value must be >= 0% and <= 100%.");
 }
 
@@ -171,12 +169,12 @@ void grainfall_octave(Grainfall* x, double octaves) {
 }
 
 void grainfall_octave_variation(Grainfall* x, double octaves) {
-  set_target(x->targetOctaveVariation, octaves, 0.0, 2.0, 1.0,
+  set_target(x->octaveVariation.target, octaves, 0.0, 2.0, 1.0,
              "octaveVariation value must be >= 0.0 and <= 2.0.");
 }
 
 void grainfall_grain_reversal(Grainfall* x, double percent) {
-  set_target(x->targetGrainReversal, percent, 0.0, 100.0, 100.0,
+  set_target(x->grainReversal.target, percent, 0.0, 100.0, 100.0,
              "grainReversal value must be >= 0% and <= 100%.");
 }
 
@@ -249,7 +247,7 @@ float draw_rate(Grainfall* x) {
   const float pick = static_cast<float>(next_unipolar(x) * x->heldCount);
   const int32_t index = pick >= x->heldCount ? x->heldCount - 1 : static_cast<int32_t>(pick);
   const float spread =
-      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->currentOctaveVariation);
+      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->octaveVariation.current);
   const int32_t shift = static_cast<int32_t>(static_cast<double>(x->octave) + spread);
   const float octaves = static_cast<float>(std::pow(2.0, shift));
   if (x->heldCount == 0) return octaves;  // no pitch class: index is -1 and unused
@@ -265,7 +263,7 @@ void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float 
   x->lastGrainStart = t;
   voice.active = 1;
   voice.start = static_cast<float>(t + next_unipolar(x) * x->grainInterval *
-                                           x->currentGrainStartVariation);
+                                           x->grainStartVariation.current);
   voice.length = grainLength;
   voice.end = voice.start + voice.length;
   if (voice.length / sampleRate > 0.1) {
@@ -280,13 +278,13 @@ void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float 
   }
   voice.rate = draw_rate(x);
   const float timeVariation =
-      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->currentTimeVariation);
+      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->timeVariation.current);
   // A transposed grain starts rate times as far back as an untransposed one.
   voice.offset = static_cast<float>(static_cast<double>(timeVariation) * reach +
                                     static_cast<double>(reach) * voice.rate);
   voice.position = static_cast<float>(x->writeIndex - static_cast<double>(voice.offset));
   const float reversalDraw = static_cast<float>(next_unipolar(x));
-  if (x->currentGrainReversal > reversalDraw) voice.rate = -voice.rate;
+  if (x->grainReversal.current > reversalDraw) voice.rate = -voice.rate;
 }
 
 // The window angle of a voice `elapsed` samples into a raised-cosine half.
@@ -309,18 +307,6 @@ float apply_window(const GrainVoice& voice, int32_t t, float tFloat, float sampl
   return read;
 }
 
-// Reads the line between samples. A grain's first read may lie before the
-// buffer start (or, for a far read point, well outside the 32-bit range);
-// the mask brings every index into the buffer.
-float read_line(const Grainfall* x, float position) {
-  const int64_t k = static_cast<int64_t>(position);
-  const float fraction = static_cast<float>(position - static_cast<double>(k));
-  const int64_t mask = x->indexMask;
-  const float* line = x->ringBuffer;
-  return tildefx::interpolate4(fraction, line[(k - 1) & mask], line[k & mask],
-                               line[(k + 1) & mask], line[(k + 2) & mask]);
-}
-
 // Brings a read position back into [0, bufferLength]: the position that
 // stepping one buffer length at a time reaches (each such step is exact),
 // found with one remainder, since the read point of a grain transposed up
@@ -338,56 +324,6 @@ float wrap_position(float position, int32_t bufferLength) {
   return position;
 }
 
-// Samples go through in chunks. Each sample's grains are read first, for the
-// whole chunk; the line's writes (low-pass, DC blocker, arctangent) follow in
-// a second loop. The reads of a chunk nearly always lie further back than the
-// chunk is long, and then each sample's arctangent no longer holds up the
-// next sample's reads; a read that would reach a write still held back makes
-// the writes catch up first, so every sample computes what it would one by
-// one.
-constexpr int CHUNK = 64;
-
-// The writes held back over a chunk and what they need.
-struct HeldWrites {
-  Grainfall* x;
-  const tildefx::LowpassCoefficients* lowpass;
-  bool bypassed;
-  float dcPole;
-  int32_t firstIndex;  // line index of the chunk's first sample
-  const float* in;     // the chunk's input and output
-  float* out;
-  int done;  // samples of the chunk already written
-  float sum[CHUNK];
-  float feedbackGain[CHUNK];
-};
-
-// The input plus the fed-back grain sum, through the low-pass (or around it
-// above 19 kHz), the DC blocker and the arctangent into the line.
-void write_until(HeldWrites& w, int end) {
-  Grainfall* x = w.x;
-  float filterIn1 = x->filterIn1;
-  float filterIn2 = x->filterIn2;
-  float filterOut1 = x->filterOut1;
-  float filterOut2 = x->filterOut2;
-  float dcLastIn = x->dcLastIn;
-  float dcLastOut = x->dcLastOut;
-  for (int j = w.done; j < end; j++) {
-    const float input = std::fabs(w.in[j]) <= LARGEST_INPUT ? w.in[j] : 0.0f;
-    const float looped = static_cast<float>(input + static_cast<double>(w.feedbackGain[j]) * w.sum[j]);
-    const float filtered = tildefx::lowpass_tick(*w.lowpass, looped, filterIn1, filterIn2, filterOut1, filterOut2);
-    const float blocked = tildefx::dc_block(w.bypassed ? looped : filtered, w.dcPole, dcLastIn, dcLastOut);
-    x->ringBuffer[(w.firstIndex + j) & x->indexMask] = tildefx::saturate_for_line(blocked);
-    w.out[j] = w.sum[j];
-  }
-  x->filterIn1 = filterIn1;
-  x->filterIn2 = filterIn2;
-  x->filterOut1 = filterOut1;
-  x->filterOut2 = filterOut2;
-  x->dcLastIn = dcLastIn;
-  x->dcLastOut = dcLastOut;
-  w.done = end;
-}
-
 // sum + windowed / 2, rounded to a float. For two floats, their sum rounded
 // to double and then to float is their sum rounded straight to float (a
 // double holds more than twice a float's digits), so the float addition
@@ -398,18 +334,29 @@ float add_half(float sum, float windowed) {
   return static_cast<float>(sum + 0.5 * windowed);
 }
 
+// A read position's slot in the line and its fraction. A grain's first read
+// may lie before the buffer start (or, for a far read point, well outside
+// the 32-bit range); the mask brings every index into the buffer.
+struct ReadPlace {
+  int32_t index;
+  float fraction;
+};
+
+ReadPlace read_place(float position, int32_t mask) {
+  const int64_t k = static_cast<int64_t>(position);
+  return {static_cast<int32_t>(k & mask), static_cast<float>(position - static_cast<double>(k))};
+}
+
 // Plays every sounding voice for count t (the chunk's sample i) and returns
 // the grain sum. A voice whose start is still ahead waits without moving.
-float play_voices(Grainfall* x, int32_t t, HeldWrites& writes, int i) {
+float play_voices(Grainfall* x, int32_t t, tildefx::HeldWrites& writes, int i) {
   const float tFloat = static_cast<float>(t);
-  const int64_t mask = x->indexMask;
   float sum = 0.0f;
   for (GrainVoice& voice : x->voices) {
     if (voice.active == 0 || voice.start > tFloat) continue;
-    const int32_t readIndex = static_cast<int32_t>(static_cast<int64_t>(voice.position) & mask);
-    if (tildefx::reads_pending_write(x->writeIndex, readIndex, x->indexMask, i - writes.done))
-      write_until(writes, i);
-    const float read = read_line(x, voice.position);
+    const ReadPlace place = read_place(voice.position, x->indexMask);
+    writes.before_read(i, x->writeIndex, place.index);
+    const float read = writes.line.read(place.index, place.fraction);
     const float windowed = apply_window(voice, t, tFloat, x->sampleRate, read);
     sum = add_half(sum, windowed);
     voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
@@ -445,74 +392,57 @@ void advance_clock(Grainfall* x) {
 
 // ---- Signal ----------------------------------------------------------------
 
-// The per-sample change that carries a parameter to its target over one block.
-float ramp_increment(float target, float current, float inverseLength) {
-  return static_cast<float>((static_cast<double>(target) - current) * inverseLength);
+// The parameters that ramp over a block. A new one is a record field, its
+// message and a place in this list.
+constexpr int RAMPED_PARAMETERS = 7;
+
+std::array<tildefx::BlockRamp*, RAMPED_PARAMETERS> ramped_parameters(Grainfall* x) {
+  return {&x->feedback,  &x->timeVariation,   &x->grainSize,    &x->grainStartVariation,
+          &x->density,   &x->octaveVariation, &x->grainReversal};
+}
+
+// Starts a grain at count t when one is due and a voice is free.
+void start_grain_if_due(Grainfall* x, int32_t t) {
+  const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
+  // A grain size of 0 (or one so small that its window step would be
+  // infinite) becomes a tiny grain; a density of 0 starts no grains.
+  if (x->grainSize.current < FLT_MIN) x->grainSize.current = 0.001f;
+  if (x->density.current <= 0.0f) x->density.current = 0.0f;
+  const float grainLength = static_cast<float>(x->grainSize.current * 0.5 * reach);
+  x->grainInterval = x->density.current > 0.0f
+                         ? static_cast<float>(grainLength / (x->density.current * 8.0))
+                         : NO_MORE_GRAINS;
+  // With all voices busy lastGrainStart stays, so the grain starts as soon
+  // as a voice is free.
+  if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
+    GrainVoice* voice = free_voice(x);
+    if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
+  }
 }
 
 void process_block(Grainfall* x, const float* in, float* out, int n) {
+  const auto ramps = ramped_parameters(x);
   const float inverseLength = static_cast<float>(1.0 / n);
-  const float feedbackIncrement = ramp_increment(x->targetFeedback, x->currentFeedback, inverseLength);
-  const float timeVariationIncrement =
-      ramp_increment(x->targetTimeVariation, x->currentTimeVariation, inverseLength);
-  const float grainSizeIncrement = ramp_increment(x->targetGrainSize, x->currentGrainSize, inverseLength);
-  const float startVariationIncrement =
-      ramp_increment(x->targetGrainStartVariation, x->currentGrainStartVariation, inverseLength);
-  const float densityIncrement = ramp_increment(x->targetDensity, x->currentDensity, inverseLength);
-  const float octaveVariationIncrement =
-      ramp_increment(x->targetOctaveVariation, x->currentOctaveVariation, inverseLength);
-  const float reversalIncrement =
-      ramp_increment(x->targetGrainReversal, x->currentGrainReversal, inverseLength);
-  const float dcPole = tildefx::dc_blocker_pole(x->sampleRate);
-  const tildefx::LowpassCoefficients lowpass =
-      tildefx::lowpass_coefficients(x->currentFilterFreq, x->currentResonance, x->sampleRate);
-  const bool bypassed = x->currentFilterFreq > BYPASS_ABOVE_HZ;
+  float steps[RAMPED_PARAMETERS];
+  for (int k = 0; k < RAMPED_PARAMETERS; k++) steps[k] = ramps[k]->step(inverseLength);
+  tildefx::WriteStage& stage = x->writeStage;
+  stage.dcBlocker.set_rate(x->sampleRate);
+  stage.lowpass.set(x->currentFilterFreq, x->currentResonance, x->sampleRate);
+  stage.lowpassHeard = !(x->currentFilterFreq > BYPASS_ABOVE_HZ);
 
-  HeldWrites writes;
-  writes.x = x;
-  writes.lowpass = &lowpass;
-  writes.bypassed = bypassed;
-  writes.dcPole = dcPole;
-  for (int start = 0; start < n; start += CHUNK) {
-    const int count = std::min(CHUNK, n - start);
-    writes.firstIndex = x->writeIndex;
-    writes.in = in + start;
-    writes.out = out + start;
-    writes.done = 0;
-    for (int i = 0; i < count; i++) {
-      const int32_t t = x->sampleCount;
-      const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
-      // A grain size of 0 (or one so small that its window step would be
-      // infinite) becomes a tiny grain; a density of 0 starts no grains.
-      if (x->currentGrainSize < FLT_MIN) x->currentGrainSize = 0.001f;
-      if (x->currentDensity <= 0.0f) x->currentDensity = 0.0f;
-      const float grainLength = static_cast<float>(x->currentGrainSize * 0.5 * reach);
-      x->grainInterval = x->currentDensity > 0.0f
-                             ? static_cast<float>(grainLength / (x->currentDensity * 8.0))
-                             : NO_MORE_GRAINS;
-      // With all voices busy lastGrainStart stays, so the grain starts as soon
-      // as a voice is free.
-      if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
-        GrainVoice* voice = free_voice(x);
-        if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
-      }
-      writes.sum[i] = play_voices(x, t, writes, i);
-      writes.feedbackGain[i] = 2.0f * x->currentFeedback;
-      x->writeIndex = (x->writeIndex + 1) & x->indexMask;
+  tildefx::HeldWrites writes({x->ringBuffer, x->indexMask}, x->writeIndex, stage, in, out);
+  tildefx::run_reads_then_writes(writes, n, [&](int i) {
+    const int32_t t = x->sampleCount;
+    start_grain_if_due(x, t);
+    writes.hold(i, 2.0f * x->feedback.current, play_voices(x, t, writes, i));
+    x->writeIndex = (x->writeIndex + 1) & x->indexMask;
 
-      x->currentFeedback += feedbackIncrement;
-      x->currentTimeVariation += timeVariationIncrement;
-      x->currentGrainSize += grainSizeIncrement;
-      x->currentGrainStartVariation += startVariationIncrement;
-      x->currentDensity += densityIncrement;
-      x->currentOctaveVariation += octaveVariationIncrement;
-      x->currentGrainReversal += reversalIncrement;
-      release_finished_voices(x, t);
-      tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
-      advance_clock(x);
-    }
-    write_until(writes, count);
-  }
+    for (int k = 0; k < RAMPED_PARAMETERS; k++) ramps[k]->current += steps[k];
+    release_finished_voices(x, t);
+    tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
+    advance_clock(x);
+  });
+  x->writeStage = writes.stage;
 }
 
 host::Word* grainfall_perform(host::Word* w) {
@@ -526,13 +456,7 @@ host::Word* grainfall_perform(host::Word* w) {
   x->currentFilterFreq = x->targetFilterFreq;
   if (n > 0) process_block(x, in, out, n);
   // The ramped parameters end every block on their targets.
-  x->currentFeedback = x->targetFeedback;
-  x->currentTimeVariation = x->targetTimeVariation;
-  x->currentGrainSize = x->targetGrainSize;
-  x->currentGrainStartVariation = x->targetGrainStartVariation;
-  x->currentDensity = x->targetDensity;
-  x->currentOctaveVariation = x->targetOctaveVariation;
-  x->currentGrainReversal = x->targetGrainReversal;
+  for (tildefx::BlockRamp* ramp : ramped_parameters(x)) ramp->end_block();
   return w + 5;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "host.h"
+#include "parameter_ramp.h"
+#include "write_stage.h"
 
 constexpr int GRAIN_VOICES = 8;
 constexpr int PITCH_CLASSES = 12;
@@ -37,35 +39,24 @@ struct Grainfall {
   float targetTime;  // delay time in seconds
   float currentTime;
   float timeStep;  // change of currentTime per sample while it glides
-  float targetTimeVariation;
-  float currentTimeVariation;
-  float targetFeedback;  // percent / 200
-  float currentFeedback;
+  // The parameters that move to their targets over one block.
+  tildefx::BlockRamp timeVariation;  // percent / 100
+  tildefx::BlockRamp feedback;       // percent / 200
   float targetFilterFreq;  // Hz
   float currentFilterFreq;
   float targetResonance;
   float currentResonance;
-  float targetDensity;  // percent / 200
-  float currentDensity;
-  float grainInterval;  // samples between grain starts
-  float targetGrainSize;  // percent / 50
-  float currentGrainSize;
-  float targetGrainStartVariation;
-  float currentGrainStartVariation;
-  float targetGrainReversal;  // probability of a reversed grain
-  float currentGrainReversal;
+  tildefx::BlockRamp density;  // percent / 200
+  float grainInterval;         // samples between grain starts
+  tildefx::BlockRamp grainSize;            // percent / 50
+  tildefx::BlockRamp grainStartVariation;  // percent / 100
+  tildefx::BlockRamp grainReversal;        // probability of a reversed grain
   float octave;
-  float targetOctaveVariation;
-  float currentOctaveVariation;
+  tildefx::BlockRamp octaveVariation;  // octaves
   int32_t intonation;  // 1: just intonation, 0: equal temperament
   int32_t heldCount;
   int32_t heldList[PITCH_CLASSES];  // held pitch classes in the order pressed
   float heldFlags[PITCH_CLASSES];   // 1.0 where a pitch class is held
   float ratioTable[2][PITCH_CLASSES + 1];  // [intonation][pitch class]
-  float filterIn1;
-  float filterIn2;
-  float filterOut1;
-  float filterOut2;
-  float dcLastOut;
-  float dcLastIn;
+  tildefx::WriteStage writeStage;  // low-pass and DC blocker of the loop
 };

@@ -145,10 +145,7 @@ host::Word* overtoner_perform(host::Word* w) {
 
 void overtoner_dsp(Overtoner* x, host::Signal** signals, short* /*connections*/) {
   tildefx::add_perform_one_in_one_out(overtoner_perform, x, signals);
-  if (signals[0]->blockSize != x->vectorSize || signals[0]->sampleRate != x->sampleRate) {
-    x->vectorSize = static_cast<float>(signals[0]->blockSize);
-    x->sampleRate = signals[0]->sampleRate;
-  }
+  x->sampleRate = signals[0]->sampleRate;
 }
 
 void overtoner_assist(Overtoner* /*x*/, void* /*box*/, int kind, int index, char* text) {

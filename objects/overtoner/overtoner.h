@@ -8,7 +8,6 @@
 struct Overtoner {
   host::ObjectHeader header;
   float sampleRate;
-  float vectorSize;
   float level1;
   float level2;
   float level3;

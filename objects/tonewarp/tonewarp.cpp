@@ -9,8 +9,8 @@
 
 #include "delay_line.h"
 #include "glide.h"
+#include "held_writes.h"
 #include "host.h"
-#include "interpolate4.h"
 #include "object.h"
 #include "tonewarp.h"
 
@@ -18,15 +18,15 @@ namespace {
 
 host::Class* tonewarpClass;
 
-constexpr int32_t LINE_LENGTH = 1 << 20;  // the delay line and the window table
-constexpr long TABLE_BYTES = LINE_LENGTH * static_cast<long>(sizeof(float));
+constexpr int32_t LINE_LENGTH = 1 << 20;  // the delay line and the steps of the window
+constexpr long LINE_BYTES = LINE_LENGTH * static_cast<long>(sizeof(float));
 
 const char* const TIME_ERROR = "time value must be >= 1.0 ms and <= 5000.0 ms.";
 const char* const PITCH_ERROR = "pitchFactor values must between 0 and 1200 cents.";
 const char* const FEEDBACK_ERROR = "feedback value must be >= 0% and <= 200%.";
 const char* const OCTAVE_ERROR = "octave value must be >= -3.0 and <= 3.0.";
 const char* const DEPTH_ERROR = "lfoDepth value must be >= 10.0% and <= 100.0%.";
-const char* const MEMORY_ERROR = "not enough memory for the delay line and window table.";
+const char* const MEMORY_ERROR = "not enough memory for the delay line.";
 const char* const RATE_ERROR = "sample rate must be >= 126 Hz; the previous rate stays.";
 
 // Below this rate the pole of the feedback high-pass would turn negative, and
@@ -61,28 +61,6 @@ float interval_ratio(const int interval[2]) {
   return static_cast<float>(interval[0]) / static_cast<float>(interval[1]);
 }
 
-// -1 at entry 0, rising to +1 in the middle and falling back; the second
-// half is the negative of the first.
-bool build_window_table(float* table) {
-  const long double step = 4.0L / LINE_LENGTH;
-  for (int32_t i = 0; i < LINE_LENGTH / 2; i++)
-    table[i] = static_cast<float>(i * step - 1.0L);
-  for (int32_t i = LINE_LENGTH / 2; i < LINE_LENGTH; i++)
-    table[i] = static_cast<float>(3.0L - i * step);
-  return true;
-}
-
-// The window table never changes, so every instance of the process reads the
-// same one (4 MiB), built by the first creation; until then it takes no
-// memory. The language runs the initialiser of a function's static once, and
-// makes any other thread that calls meanwhile wait for it.
-float* shared_window_table() {
-  static float table[LINE_LENGTH];
-  static const bool built = build_window_table(table);
-  (void)built;
-  return table;
-}
-
 // A block size as a divisor: an empty block counts as one sample.
 double at_least_one(float blockSize) { return blockSize < 1.0f ? 1.0 : blockSize; }
 
@@ -99,30 +77,28 @@ void* tonewarp_new() {
   host::outlet_new(x, "signal");
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
-  x->ringBuffer = static_cast<float*>(host::sysmem_newptr(TABLE_BYTES));
+  x->ringBuffer = static_cast<float*>(host::sysmem_newptr(LINE_BYTES));
   if (x->ringBuffer == nullptr) {
     host::error(MEMORY_ERROR);
     return nullptr;
   }
   std::fill(x->ringBuffer, x->ringBuffer + LINE_LENGTH, 0.0f);
-  x->windowTable = shared_window_table();
   x->targetTime = 0.3f;
   x->currentTime = 0.3f;
   x->timeStep = 0.0f;
   for (int k = 0; k < TONEWARP_INTERVALS; k++) x->intervalTable[k] = interval_ratio(INTERVALS[k]);
   x->pitchIndex = 0;
-  x->targetFeedback = 0.5f;
-  x->currentFeedback = 0.5f;
+  x->feedback.set(0.5f);
   x->octave = 0.0f;
   x->targetDepth = 0.25f;
   x->currentDepth = 0.25f;
   x->windowTableLength = LINE_LENGTH;
   x->indexMask = LINE_LENGTH - 1;
-  // Phases, working indexes and the high-pass state start at zero.
+  x->writeStage = tildefx::WriteStage{};  // a DC blocker at every gain, no low-pass
+  // Phases and working indexes start at zero.
   return x;
 }
 
-// The window table is shared and stays.
 void tonewarp_free(Tonewarp* x) {
   host::z_dsp_free(x);
   tildefx::release_sysmem_block(x->ringBuffer);
@@ -146,7 +122,7 @@ void tonewarp_pitch_factor(Tonewarp* x, double value) {
 
 void tonewarp_feedback(Tonewarp* x, double percent) {
   if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
-    x->targetFeedback = static_cast<float>(percent / 200.0);
+    x->feedback.target = static_cast<float>(percent / 200.0);
 }
 
 void tonewarp_octave(Tonewarp* x, double octaves) {
@@ -187,12 +163,12 @@ float wrap_phase(float phase, float halfWidth) {
   return phase;
 }
 
-// Entry i of the window table, computed rather than read: the table is 4 MiB,
-// and each sample's two entries lie half of it apart and move on by a cache
-// line or more per sample, a cache miss each. i * 4 / 2^20 and the
-// subtraction are exact in double as in extended precision (the values are
-// multiples of 2^-18 below 4), so the one rounding to a float gives the
-// table's entry.
+// Step i of the crossfade window: -1 at step 0, rising to +1 in the middle
+// and falling back. It is computed rather than read from a table: a 4 MiB
+// table, whose two entries per sample lie half of it apart and move on by a
+// cache line or more per sample, missed the cache every time. i * 4 / 2^20
+// and the subtraction are exact (multiples of 2^-18 below 4), so the value
+// is the one rounding to a float of the exact triangle.
 float window_entry(int32_t i) {
   const double step = 4.0 / LINE_LENGTH;
   return static_cast<float>(i < LINE_LENGTH / 2 ? i * step - 1.0 : 3.0 - i * step);
@@ -240,61 +216,24 @@ TapPlace place_tap(int32_t mask, int32_t writeIndex, float delay, float phase) {
   return place;
 }
 
-float read_tap(const float* line, int32_t mask, TapPlace place) {
-  const int32_t k = place.readIndex;
-  return tildefx::interpolate4(place.towardNewer, line[(k - 1) & mask], line[k], line[(k + 1) & mask],
-                               line[(k + 2) & mask]);
-}
-
-// Samples go through in chunks. Each sample's taps are read first, for the
-// whole chunk; the line's writes (feedback, high-pass, arctangent) follow in
-// a second loop. The reads of a chunk nearly always lie further back than the
-// chunk is long, and then each sample's arctangent no longer holds up the
-// next sample's reads; a read that would reach a write still held back makes
-// the writes catch up first, so every sample computes what it would one by
-// one.
-constexpr int CHUNK = 64;
-
-// The writes held back over a chunk and what they need.
-struct HeldWrites {
-  float* line;
-  int32_t mask;
-  int32_t firstIndex;  // line index of the chunk's first sample
-  float pole;
-  float dcLastIn;
-  float dcLastOut;
-  const float* in;  // the chunk's input and output
-  float* out;
-  int done;  // samples of the chunk already written
-  float y[CHUNK];
-  float loopGain[CHUNK];
-};
-
-void write_until(HeldWrites& w, int end) {
-  for (int j = w.done; j < end; j++) {
-    const float loopInput = static_cast<float>(w.in[j] + static_cast<double>(w.loopGain[j]) * w.y[j]);
-    const float filtered = tildefx::dc_block(loopInput, w.pole, w.dcLastIn, w.dcLastOut);
-    w.line[(w.firstIndex + j) & w.mask] = tildefx::saturate_for_line(filtered);
-    w.out[j] = w.y[j];
-  }
-  w.done = end;
+float read_tap(tildefx::DelayLine line, TapPlace place) {
+  return line.read(place.readIndex, place.towardNewer);
 }
 
 // The samples of one block. Messages arrive between blocks, so the fields
 // the loop reads and moves are held in locals and stored back at its end.
-void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) {
+void process_block(Tonewarp* x, const float* in, float* out, int n) {
   const int32_t mask = x->indexMask;
   const float tableLength = static_cast<float>(x->windowTableLength);
   const float sampleRate = x->sampleRate;
   const float shiftRate = x->shiftRate;
   const float targetTime = x->targetTime;
   const float depthStep = x->depthStep;
-  const float feedbackStep = static_cast<float>(
-      static_cast<float>(1.0 / n) * (static_cast<double>(x->targetFeedback) - x->currentFeedback));
+  const float feedbackStep = x->feedback.step(static_cast<float>(1.0 / n));
   float currentTime = x->currentTime;
   float timeStep = x->timeStep;
   float currentDepth = x->currentDepth;
-  float feedback = x->currentFeedback;
+  float feedback = x->feedback.current;
   float phase1 = x->phase1;
   float phase2 = x->phase2;
   float windowIndex1 = x->windowIndex1;
@@ -302,58 +241,43 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
   TapPlace tap1Place{x->readIndex1, 0.0f};
   TapPlace tap2Place{x->readIndex2, 0.0f};
   int32_t writeIndex = x->writeIndex;
-  HeldWrites writes;
-  writes.line = x->ringBuffer;
-  writes.mask = mask;
-  writes.pole = pole;
-  writes.dcLastIn = x->dcLastIn;
-  writes.dcLastOut = x->dcLastOut;
+  const tildefx::DelayLine line{x->ringBuffer, mask};
+  tildefx::HeldWrites writes(line, writeIndex, x->writeStage, in, out);
 
-  for (int start = 0; start < n; start += CHUNK) {
-    const int count = std::min(CHUNK, n - start);
-    writes.firstIndex = writeIndex;
-    writes.in = in + start;
-    writes.out = out + start;
-    writes.done = 0;
-    for (int i = 0; i < count; i++) {
-      const float delay = delay_in_samples(currentTime, sampleRate);
-      if (currentDepth < 0.01f) currentDepth = 0.01f;
-      phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
-      const double halfWidthExact = sweep_half_width(currentDepth, delay);
-      phase2 = static_cast<float>(phase1 + halfWidthExact);
-      const float halfWidth = static_cast<float>(halfWidthExact);
-      phase1 = wrap_phase(phase1, halfWidth);
-      phase2 = wrap_phase(phase2, halfWidth);
-      windowIndex1 = window_position(phase1, halfWidth, tableLength);
-      windowIndex2 = window_position(phase2, halfWidth, tableLength);
+  tildefx::run_reads_then_writes(writes, n, [&](int i) {
+    const float delay = delay_in_samples(currentTime, sampleRate);
+    if (currentDepth < 0.01f) currentDepth = 0.01f;
+    phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
+    const double halfWidthExact = sweep_half_width(currentDepth, delay);
+    phase2 = static_cast<float>(phase1 + halfWidthExact);
+    const float halfWidth = static_cast<float>(halfWidthExact);
+    phase1 = wrap_phase(phase1, halfWidth);
+    phase2 = wrap_phase(phase2, halfWidth);
+    windowIndex1 = window_position(phase1, halfWidth, tableLength);
+    windowIndex2 = window_position(phase2, halfWidth, tableLength);
 
-      tap1Place = place_tap(mask, writeIndex, delay, phase1);
-      tap2Place = place_tap(mask, writeIndex, delay, phase2);
-      const int pending = i - writes.done;
-      if (tildefx::reads_pending_write(writeIndex, tap1Place.readIndex, mask, pending) ||
-          tildefx::reads_pending_write(writeIndex, tap2Place.readIndex, mask, pending))
-        write_until(writes, i);
-      const float tap1 = read_tap(writes.line, mask, tap1Place);
-      const float tap2 = read_tap(writes.line, mask, tap2Place);
-      // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
-      const double weighted1 = tap1 * (1.0 + window_entry(static_cast<int32_t>(windowIndex1)));
-      const double weighted2 = tap2 * (1.0 + window_entry(static_cast<int32_t>(windowIndex2)));
-      const float sum = static_cast<float>(weighted1 + weighted2);
-      writes.y[i] = static_cast<float>(0.5 * sum);
-      writes.loopGain[i] = static_cast<float>(2.0 * feedback);
-      writeIndex = (writeIndex + 1) & mask;
+    tap1Place = place_tap(mask, writeIndex, delay, phase1);
+    tap2Place = place_tap(mask, writeIndex, delay, phase2);
+    writes.before_read(i, writeIndex, tap1Place.readIndex);
+    writes.before_read(i, writeIndex, tap2Place.readIndex);
+    const float tap1 = read_tap(line, tap1Place);
+    const float tap2 = read_tap(line, tap2Place);
+    // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
+    const double weighted1 = tap1 * (1.0 + window_entry(static_cast<int32_t>(windowIndex1)));
+    const double weighted2 = tap2 * (1.0 + window_entry(static_cast<int32_t>(windowIndex2)));
+    const float sum = static_cast<float>(weighted1 + weighted2);
+    writes.hold(i, static_cast<float>(2.0 * feedback), static_cast<float>(0.5 * sum));
+    writeIndex = (writeIndex + 1) & mask;
 
-      feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
-      currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
-      tildefx::glide_step(currentTime, targetTime, timeStep);
-    }
-    write_until(writes, count);
-  }
+    feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
+    currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
+    tildefx::glide_step(currentTime, targetTime, timeStep);
+  });
 
   x->currentTime = currentTime;
   x->timeStep = timeStep;
   x->currentDepth = currentDepth;
-  x->currentFeedback = feedback;
+  x->feedback.current = feedback;
   x->phase1 = phase1;
   x->phase2 = phase2;
   x->windowIndex1 = windowIndex1;
@@ -361,8 +285,7 @@ void process_block(Tonewarp* x, const float* in, float* out, int n, float pole) 
   x->readIndex1 = tap1Place.readIndex;
   x->readIndex2 = tap2Place.readIndex;
   x->writeIndex = writeIndex;
-  x->dcLastIn = writes.dcLastIn;
-  x->dcLastOut = writes.dcLastOut;
+  x->writeStage = writes.stage;
 }
 
 host::Word* tonewarp_perform(host::Word* w) {
@@ -371,14 +294,14 @@ host::Word* tonewarp_perform(host::Word* w) {
   float* out = reinterpret_cast<float*>(w[3]);
   const int n = static_cast<int>(w[4]);
 
-  const float pole = tildefx::dc_blocker_pole(x->sampleRate);
+  x->writeStage.dcBlocker.set_rate(x->sampleRate);
   x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
                                         x->intervalTable[x->pitchIndex] -
                                     1.0);
-  if (n > 0) process_block(x, in, out, n, pole);
+  if (n > 0) process_block(x, in, out, n);
 
   tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
-  x->currentFeedback = x->targetFeedback;
+  x->feedback.end_block();
   return w + 5;
 }
 

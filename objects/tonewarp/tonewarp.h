@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "host.h"
+#include "parameter_ramp.h"
+#include "write_stage.h"
 
 constexpr int TONEWARP_INTERVALS = 35;
 
@@ -12,14 +14,12 @@ struct Tonewarp {
   float sampleRate;
   float vectorSize;
   float* ringBuffer;   // the delay line, 2^20 samples
-  float* windowTable;  // triangle from -1 up to +1 and back, 2^20 entries
   float targetTime;    // seconds
   float currentTime;
   float timeStep;      // per sample while gliding
   float intervalTable[TONEWARP_INTERVALS];  // pitch ratios from unison to the octave
   int32_t pitchIndex;
-  float targetFeedback;  // percent / 200: the loop gain is twice this
-  float currentFeedback;
+  tildefx::BlockRamp feedback;  // percent / 200: the loop gain is twice this
   float octave;
   float targetDepth;  // half-width of the sweep window as a fraction of the delay
   float currentDepth;
@@ -30,11 +30,10 @@ struct Tonewarp {
   float windowIndex1;
   float windowIndex2;
   float shiftRate;  // pitch ratio - 1
-  int32_t windowTableLength;
+  int32_t windowTableLength;  // steps of the crossfade window: -1 up to +1 and back
   int32_t readIndex1;
   int32_t readIndex2;
   int32_t writeIndex;
   int32_t indexMask;
-  float dcLastIn;
-  float dcLastOut;
+  tildefx::WriteStage writeStage;  // the DC blocker of the loop
 };
