@@ -21,42 +21,45 @@ Channels input_for(const std::string& object, size_t length = LENGTH) {
   return test_input(object == "sidesplit" ? 2 : 1, length, 256);
 }
 
-// The same input through a stand-in host instance in pieces: messages[k]
-// are sent before piece k.
-Channels render_in_pieces(const std::string& object, const Channels& input, int blockSize,
-                          const std::vector<std::vector<std::string>>& messages, size_t pieceLength) {
-  Rig rig(object + "~", 44100.0f, blockSize);
-  Channels output(static_cast<size_t>(rig.instance().signal_outlets()));
-  for (size_t k = 0; k * pieceLength < input[0].size(); k++) {
-    if (k < messages.size())
-      for (const std::string& message : messages[k]) rig.send(message);
-    Channels piece;
-    for (const std::vector<float>& channel : input)
-      piece.emplace_back(channel.begin() + static_cast<long>(k * pieceLength),
-                         channel.begin() + static_cast<long>(std::min(channel.size(), (k + 1) * pieceLength)));
-    const Channels out = rig.run_channels(piece);
-    for (size_t c = 0; c < out.size(); c++) output[c].insert(output[c].end(), out[c].begin(), out[c].end());
-  }
-  rig.console();
-  return output;
-}
-
-// Runs the LV2 instance piece by piece in blocks of 64, calling change(k)
-// before piece k.
-template <typename Change>
-Channels run_in_pieces(Lv2Instance& plugin, const Channels& input, size_t pieceLength, Change change) {
+// Cuts the input into pieces of pieceLength, hands piece k to process(k,
+// piece) and joins what it returns.
+template <typename Process>
+Channels in_pieces(const Channels& input, size_t pieceLength, Process process) {
   Channels output;
   for (size_t k = 0; k * pieceLength < input[0].size(); k++) {
-    change(k);
     Channels piece;
     for (const std::vector<float>& channel : input)
       piece.emplace_back(channel.begin() + static_cast<long>(k * pieceLength),
                          channel.begin() + static_cast<long>(std::min(channel.size(), (k + 1) * pieceLength)));
-    const Channels out = plugin.run(piece, {64});
+    const Channels out = process(k, piece);
     output.resize(out.size());
     for (size_t c = 0; c < out.size(); c++) output[c].insert(output[c].end(), out[c].begin(), out[c].end());
   }
   return output;
+}
+
+// The input through a stand-in host instance: messages[k] are sent before
+// piece k.
+Channels render_in_pieces(const std::string& object, const Channels& input, int blockSize,
+                          const std::vector<std::vector<std::string>>& messages, size_t pieceLength) {
+  Rig rig(object + "~", 44100.0f, blockSize);
+  const Channels output = in_pieces(input, pieceLength, [&](size_t k, const Channels& piece) {
+    if (k < messages.size())
+      for (const std::string& message : messages[k]) rig.send(message);
+    return rig.run_channels(piece);
+  });
+  rig.console();
+  return output;
+}
+
+// The input through the LV2 instance in blocks of 64, with change(k) called
+// before piece k.
+template <typename Change>
+Channels run_in_pieces(Lv2Instance& plugin, const Channels& input, size_t pieceLength, Change change) {
+  return in_pieces(input, pieceLength, [&](size_t k, const Channels& piece) {
+    change(k);
+    return plugin.run(piece, {64});
+  });
 }
 
 TEST(Lv2Plugin, AChangedControlIsItsMessageBeforeTheRun) {
