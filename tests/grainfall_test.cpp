@@ -102,11 +102,15 @@ TEST(GrainfallObject, NoteListsHoldAndReleasePitchClassesInPressOrder) {
   EXPECT_EQ(state(rig).octave, -5.0f);
   rig.send("1001 100");  // no note sets an octave above note 127's
   EXPECT_EQ(state(rig).octave, 5.0f);
-  for (const char* m : {"1: 60", "60 100 3", "-3 100", "12tet", "12tet", "just"}) rig.send(m);
+  for (const char* m : {"1: 60", "60 100 3", "-3 100", "list foo 63", "1: 64 word", "12tet", "12tet", "just"})
+    rig.send(m);
   EXPECT_EQ(state(rig).heldCount, 4);
+  EXPECT_EQ(state(rig).octave, 5.0f);
   EXPECT_EQ(rig.console(),
             (Lines{"error: grainfall~: need note and velocity", "error: grainfall~: need note and velocity",
-                   "error: grainfall~: note values must be positive", "grainfall~: 12tet intonation.",
+                   "error: grainfall~: note values must be positive",
+                   "error: grainfall~: note and velocity must be numbers",
+                   "error: grainfall~: note and velocity must be numbers", "grainfall~: 12tet intonation.",
                    "grainfall~: 12tet intonation.", "grainfall~: just intonation."}));
 }
 

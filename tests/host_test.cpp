@@ -1,7 +1,11 @@
 // The stand-in host: loading, message dispatch, bad input, the signal chain.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 #include "overtoner/overtoner.h"
 #include "rig.h"
@@ -118,6 +122,30 @@ TEST(HostLoading, PlugInsWithoutMainOrClassAreRefused) {
   EXPECT_NE(lines[1].find("no-class~.so registered no class"), std::string::npos);
 }
 
+// Files that are not plug-ins, made in a folder of their own.
+TEST(HostLoading, FilesThatAreNotPlugInsGetALineEach) {
+  const std::string folder = testing::TempDir() + "tildefx_broken_plugins";
+  mkdir(folder.c_str(), 0755);
+  std::ifstream real(std::string(TILDEFX_PLUGIN_DIR) + "/overtoner~.so", std::ios::binary);
+  const std::string library((std::istreambuf_iterator<char>(real)), std::istreambuf_iterator<char>());
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"empty~", ""},
+      {"text~", "not a library\n"},
+      {"header~", library.substr(0, 64)},
+      {"truncated~", library.substr(0, 2000)},
+      {"half~", library.substr(0, library.size() / 2)},
+  };
+  for (const auto& [name, content] : files) std::ofstream(folder + "/" + name + ".so", std::ios::binary) << content;
+  standin::set_extra_plugin_folders({folder});
+  for (const auto& file : files) {
+    EXPECT_EQ(standin::Instance::create(file.first), nullptr);
+    const auto lines = console_lines();
+    ASSERT_EQ(lines.size(), 1u) << file.first;
+    EXPECT_EQ(lines[0].find("error: tildefx: cannot load " + folder + "/" + file.first + ".so: "), 0u) << lines[0];
+  }
+  standin::set_extra_plugin_folders({});
+}
+
 TEST(HostLoading, ListsTheObjectsOnTheSearchPath) {
   const auto names = standin::list_objects();
   EXPECT_NE(std::find(names.begin(), names.end(), "sidesplit~"), names.end());
@@ -170,6 +198,36 @@ TEST(HostRuntime, AllocationsCanBeMadeToFail) {
   EXPECT_NE(small, nullptr);
   host::sysmem_freeptr(small);
   standin::limit_allocations(0);
+}
+
+// The nth allocation of new fails, for every n until the instance can be
+// made: each time the instance is refused with a line, and nothing leaks
+// (the sanitizer build checks for leaks).
+TEST(HostRuntime, EachAllocationOfNewCanFailAndRefusesTheInstance) {
+  for (const char* object : {"grainfall~", "echoloom~", "tonewarp~", "levelsway~", "bitgrind~", "sidesplit~",
+                             "overtoner~"}) {
+    std::unique_ptr<standin::Instance> instance;
+    long n = 1;
+    for (; n < 100 && !instance; n++) {
+      standin::fail_allocation(n);
+      instance = standin::Instance::create(object);
+      standin::fail_allocation(0);
+      const auto lines = console_lines();
+      if (instance) break;
+      ASSERT_FALSE(lines.empty()) << object << " allocation " << n;
+      EXPECT_EQ(lines.back(), "error: " + std::string(object) + ": could not create the object");
+    }
+    ASSERT_TRUE(instance) << object;
+    EXPECT_GT(n, 1) << object;  // the record itself is an allocation
+    ASSERT_TRUE(instance->dsp(44100.0f, 64));
+    std::vector<std::vector<float>> in(static_cast<size_t>(instance->signal_inlets()), std::vector<float>(64, 0.5f));
+    std::vector<std::vector<float>> out(static_cast<size_t>(instance->signal_outlets()), std::vector<float>(64));
+    std::vector<const float*> inPointers;
+    std::vector<float*> outPointers;
+    for (auto& block : in) inPointers.push_back(block.data());
+    for (auto& block : out) outPointers.push_back(block.data());
+    instance->process(inPointers.data(), outPointers.data());
+  }
 }
 
 }  // namespace

@@ -13,14 +13,18 @@ namespace standin {
 
 namespace {
 size_t allocationLimit = 0;
+long allocationsBeforeFailure = 0;  // counts down to the one that fails; 0: none
 uint32_t randState = 1;
 
+bool next_allocation_fails() { return allocationsBeforeFailure > 0 && --allocationsBeforeFailure == 0; }
+
 bool allocation_allowed(size_t size) {
-  return allocationLimit == 0 || size <= allocationLimit;
+  return !next_allocation_fails() && (allocationLimit == 0 || size <= allocationLimit);
 }
 }  // namespace
 
 void limit_allocations(size_t maxBytes) { allocationLimit = maxBytes; }
+void fail_allocation(long n) { allocationsBeforeFailure = n; }
 void seed_rand(uint32_t state) { randState = state; }
 
 Instance::Data* data_of(void* record) {
@@ -70,7 +74,7 @@ void z_add_signalmethod() {
 }
 
 void* newobject(Class* objectClass) {
-  if (objectClass == nullptr) return nullptr;
+  if (objectClass == nullptr || standin::next_allocation_fails()) return nullptr;
   void* record = std::calloc(1, static_cast<size_t>(objectClass->recordSize));
   if (record == nullptr) return nullptr;
   auto* data = new standin::Instance::Data;

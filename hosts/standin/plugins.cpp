@@ -2,10 +2,13 @@
 // classes their main registers.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -39,10 +42,39 @@ std::string join(const std::vector<std::string>& parts, const char* separator) {
   return joined;
 }
 
+// Why a file cannot be a whole shared library of this machine, or empty
+// when it may be one. The loader maps a library's segments without checking
+// that the file holds them, and touching a missing page ends the process, so
+// a truncated file is refused here.
+std::string why_not_a_library(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = file.tellg();
+  if (size <= 0) return "the file is empty";
+  ElfW(Ehdr) header{};
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(&header), sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+    return "not a shared library";
+  if (header.e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32) || header.e_phentsize != sizeof(ElfW(Phdr)))
+    return "a library for another machine";
+  for (int k = 0; k < header.e_phnum; k++) {
+    ElfW(Phdr) segment{};
+    file.seekg(static_cast<std::streamoff>(header.e_phoff + static_cast<size_t>(k) * sizeof segment));
+    if (!file.read(reinterpret_cast<char*>(&segment), sizeof segment) ||
+        static_cast<std::streamoff>(segment.p_offset + segment.p_filesz) > size)
+      return "the file is truncated";
+  }
+  return "";
+}
+
 using PluginMain = int (*)();
 
 // Loads the plug-in file and runs its main, which registers the class.
 host::Class* load_plugin(const std::string& objectName, const std::string& path) {
+  const std::string damage = why_not_a_library(path);
+  if (!damage.empty()) {
+    print_line(true, "cannot load " + path + ": " + damage);
+    return nullptr;
+  }
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     print_line(true, "cannot load " + path + ": " + dlerror());

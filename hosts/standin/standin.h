@@ -127,6 +127,9 @@ class Instance {
 
 // Makes every allocation larger than maxBytes fail (0: no limit).
 void limit_allocations(size_t maxBytes);
+// Makes the nth allocation from now fail, once (1: the next one; 0: none).
+// Instance records from newobject count, as do the objects' own blocks.
+void fail_allocation(long n);
 // Restarts the runtime generator that rand() draws from.
 void seed_rand(uint32_t state);
 

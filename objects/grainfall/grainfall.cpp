@@ -215,6 +215,10 @@ void grainfall_list(Grainfall* x, int argc, host::Atom* argv) {
     host::error("need note and velocity");
     return;
   }
+  if (argv[0].type == host::AtomType::Symbol || argv[1].type == host::AtomType::Symbol) {
+    host::error("note and velocity must be numbers");  // a word would read as 0
+    return;
+  }
   const int32_t note = host::atom_getlong(&argv[0]);
   const int32_t velocity = host::atom_getlong(&argv[1]);
   if (note < 0) {

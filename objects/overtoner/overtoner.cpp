@@ -18,6 +18,7 @@ const char* const LEVEL_ERROR = "value must be >= -60.0dB and <= 0.0dB.";
 
 void* overtoner_new() {
   auto* x = static_cast<Overtoner*>(host::newobject(overtonerClass));
+  if (x == nullptr) return nullptr;
   host::z_dsp_setup(x, 1);
   host::outlet_new(x, "signal");
   x->level1 = 1.0f;

@@ -12,6 +12,7 @@ const char* const GAIN_ERROR = "value must be >= -12.0dB and <= 12.0dB.";
 
 void* sidesplit_new() {
   auto* x = static_cast<Sidesplit*>(host::newobject(sidesplitClass));
+  if (x == nullptr) return nullptr;
   host::floatin(x, 4);
   host::floatin(x, 3);
   host::floatin(x, 2);

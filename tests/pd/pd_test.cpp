@@ -179,11 +179,13 @@ TEST(PdConsole, BadNumbersInFloatInletsGetALineEachAndChangeNothing) {
 }
 
 // Pd hands a bang or a symbol to a list method as an empty list or a list of
-// one word: grainfall~ answers each with its own error line.
+// one word: grainfall~ answers each with its own error line, as it does a
+// word where the note or the velocity belongs.
 TEST(PdConsole, BadListsGetALineEachAndChangeNothing) {
   RenderCase renderCase = render_case("grainfall~", test_input(1, LENGTH / 4));
   renderCase.messages = {{0, "time 50"}, {0, "1: 60 100"}};
-  renderCase.badMessages = {"bang", "symbol x", "60 100 5", "1: bang", "1: symbol x", "1: 64 $1", "1: foo 1"};
+  renderCase.badMessages = {"bang", "symbol x", "60 100 5", "1: bang", "1: symbol x", "1: 64 $1", "1: foo 1",
+                            "list foo 63", "1: 60 word"};
   PdRun pd;
   expect_same_render(renderCase, pd);
   if (IsSkipped()) return;
@@ -191,6 +193,8 @@ TEST(PdConsole, BadListsGetALineEachAndChangeNothing) {
   EXPECT_EQ(std::count(errors.begin(), errors.end(), "error: grainfall~: need note and velocity"), 5) << pd.console;
   EXPECT_TRUE(contains(errors, "error: grainfall~: inlet 1 needs finite numbers")) << pd.console;
   EXPECT_TRUE(contains(errors, "error: grainfall~: inlet 1 takes lists only")) << pd.console;
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), "error: grainfall~: note and velocity must be numbers"), 2)
+      << pd.console;
 }
 
 // Each echoloom~ needs 24 MiB: under a limit that cannot hold them all, the

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <vector>
+
+#include "output_target.h"
 
 namespace tildefx_tool {
 
@@ -18,68 +20,139 @@ int sample_format_code(const std::string& format) {
   return 0;
 }
 
-const size_t CHUNK_FRAMES = 65536;
+// Frames gathered before one call into libsndfile, which passes each call
+// straight to the system.
+const size_t CHUNK_FRAMES = 16384;
 }  // namespace
 
 bool known_sample_format(const std::string& format) { return sample_format_code(format) != 0; }
 
-bool read_audio(const std::string& path, Audio& audio, std::string& errorText) {
+// ---- Reading ---------------------------------------------------------------
+
+struct AudioReader::State {
+  SNDFILE* file = nullptr;
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
+  std::vector<float> chunk;  // frames read ahead
+  size_t chunkFrames = 0;
+  size_t chunkUsed = 0;
+};
+
+AudioReader::AudioReader(State* state) : state_(state) {}
+
+AudioReader::~AudioReader() { sf_close(state_->file); }
+
+std::unique_ptr<AudioReader> AudioReader::open(const std::string& path, std::string& errorText) {
+  auto state = std::make_unique<State>();
+  state->file = sf_open(path.c_str(), SFM_READ, &state->info);
+  if (state->file == nullptr) {
     errorText = "cannot read " + path + ": " + sf_strerror(nullptr);
-    return false;
+    return nullptr;
   }
-  audio.sampleRate = info.samplerate;
-  const size_t channelCount = static_cast<size_t>(info.channels);
-  audio.channels.assign(channelCount, {});
-  std::vector<float> interleaved(CHUNK_FRAMES * channelCount);
-  for (;;) {
-    const sf_count_t got = sf_readf_float(file, interleaved.data(), CHUNK_FRAMES);
-    if (got <= 0) break;
-    for (sf_count_t frame = 0; frame < got; frame++)
-      for (size_t c = 0; c < channelCount; c++)
-        audio.channels[c].push_back(interleaved[static_cast<size_t>(frame) * channelCount + c]);
-  }
-  sf_close(file);
-  return true;
+  return std::unique_ptr<AudioReader>(new AudioReader(state.release()));
 }
 
-bool write_audio(const std::string& path, const Audio& audio, const std::string& format,
-                 std::string& errorText) {
+int AudioReader::sample_rate() const { return state_->info.samplerate; }
+int AudioReader::channels() const { return state_->info.channels; }
+int64_t AudioReader::frames() const { return state_->info.seekable ? state_->info.frames : -1; }
+
+size_t AudioReader::read(float* interleaved, size_t count) {
+  State& s = *state_;
+  const size_t channels = static_cast<size_t>(s.info.channels);
+  size_t done = 0;
+  while (done < count) {
+    if (s.chunkUsed == s.chunkFrames) {
+      s.chunk.resize(CHUNK_FRAMES * channels);
+      const sf_count_t got = sf_readf_float(s.file, s.chunk.data(), static_cast<sf_count_t>(CHUNK_FRAMES));
+      s.chunkFrames = got > 0 ? static_cast<size_t>(got) : 0;
+      s.chunkUsed = 0;
+      if (s.chunkFrames == 0) break;
+    }
+    const size_t take = std::min(count - done, s.chunkFrames - s.chunkUsed);
+    std::copy_n(s.chunk.begin() + static_cast<long>(s.chunkUsed * channels), take * channels,
+                interleaved + done * channels);
+    s.chunkUsed += take;
+    done += take;
+  }
+  return done;
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+struct AudioWriter::State {
+  SNDFILE* file = nullptr;
+  int channels = 0;
+  std::vector<float> pending;  // frames not yet handed to libsndfile
+  OutputTarget target;
+  std::string path;
+  bool finished = false;
+};
+
+AudioWriter::AudioWriter(State* state) : state_(state) {}
+
+AudioWriter::~AudioWriter() { abandon(); }
+
+std::unique_ptr<AudioWriter> AudioWriter::open(const std::string& path, const std::string& format, int sampleRate,
+                                               int channels, int64_t frames, std::string& errorText) {
+  auto state = std::make_unique<State>();
+  state->path = path;
+  const int descriptor = prepare_output(path, state->target, errorText);
+  if (descriptor < 0) return nullptr;
   SF_INFO info{};
-  info.samplerate = audio.sampleRate;
-  info.channels = static_cast<int>(audio.channels.size());
-  info.format = SF_FORMAT_WAV | sample_format_code(format);
-  const std::string temporary = path + ".partial-" + std::to_string(getpid());
-  SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) {
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  const double bytes = static_cast<double>(frames) * channels * 8.0;  // the widest sample format
+  const bool large = frames < 0 || bytes > 4.0e9;
+  info.format = (large ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | sample_format_code(format);
+  state->file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
+  if (state->file == nullptr) {
     errorText = "cannot write " + path + ": " + sf_strerror(nullptr);
+    discard_output(state->target);
+    return nullptr;
+  }
+  sf_command(state->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(state->file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);  // an unknown length that stays small
+  state->channels = channels;
+  return std::unique_ptr<AudioWriter>(new AudioWriter(state.release()));
+}
+
+namespace {
+bool flush(AudioWriter::State& s, std::string& errorText) {
+  const sf_count_t count = static_cast<sf_count_t>(s.pending.size() / static_cast<size_t>(s.channels));
+  const bool written = sf_writef_float(s.file, s.pending.data(), count) == count;
+  s.pending.clear();
+  if (!written) errorText = "cannot write " + s.path + ": " + sf_strerror(s.file);
+  return written;
+}
+}  // namespace
+
+bool AudioWriter::write(const float* interleaved, size_t count, std::string& errorText) {
+  State& s = *state_;
+  s.pending.insert(s.pending.end(), interleaved, interleaved + count * static_cast<size_t>(s.channels));
+  return s.pending.size() < CHUNK_FRAMES * static_cast<size_t>(s.channels) || flush(s, errorText);
+}
+
+bool AudioWriter::commit(std::string& errorText) {
+  if (!flush(*state_, errorText)) {
+    abandon();
     return false;
   }
-  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  const size_t channelCount = audio.channels.size();
-  std::vector<float> interleaved(CHUNK_FRAMES * channelCount);
-  bool written = true;
-  for (size_t start = 0; start < audio.frames() && written; start += CHUNK_FRAMES) {
-    const size_t count = std::min(CHUNK_FRAMES, audio.frames() - start);
-    for (size_t frame = 0; frame < count; frame++)
-      for (size_t c = 0; c < channelCount; c++)
-        interleaved[frame * channelCount + c] = audio.channels[c][start + frame];
-    written = sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(count)) ==
-              static_cast<sf_count_t>(count);
+  const bool closed = sf_close(state_->file) == 0;
+  state_->file = nullptr;
+  if (!closed) {
+    errorText = "cannot write " + state_->path + ": the file could not be completed";
+    abandon();
+    return false;
   }
-  if (!written) errorText = "cannot write " + path + ": " + sf_strerror(file);
-  if (sf_close(file) != 0 && written) {
-    errorText = "cannot write " + path;
-    written = false;
-  }
-  if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    errorText = "cannot write " + path + ": rename failed";
-    written = false;
-  }
-  if (!written) std::remove(temporary.c_str());
-  return written;
+  state_->finished = true;
+  return finish_output(state_->target, errorText);
+}
+
+void AudioWriter::abandon() {
+  if (state_->finished) return;
+  if (state_->file != nullptr) sf_close(state_->file);
+  state_->file = nullptr;
+  discard_output(state_->target);
+  state_->finished = true;
 }
 
 }  // namespace tildefx_tool

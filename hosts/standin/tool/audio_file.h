@@ -1,27 +1,63 @@
-// Reading and writing audio files, one vector of samples per channel.
+// Reading and writing audio files block by block, so that a render of any
+// length needs the same memory.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace tildefx_tool {
 
-struct Audio {
-  int sampleRate = 0;
-  std::vector<std::vector<float>> channels;
-  size_t frames() const { return channels.empty() ? 0 : channels[0].size(); }
-};
+// An audio file open for reading; frames come interleaved, channel by channel.
+class AudioReader {
+ public:
+  // Any format the platform's reader knows. Null, with errorText, when the
+  // file cannot be read.
+  static std::unique_ptr<AudioReader> open(const std::string& path, std::string& errorText);
+  ~AudioReader();
 
-// Any format libsndfile reads. False with errorText when it cannot.
-bool read_audio(const std::string& path, Audio& audio, std::string& errorText);
+  int sample_rate() const;
+  int channels() const;
+  // The frames the file holds, or -1 when it cannot tell (a pipe).
+  int64_t frames() const;
+  // Reads up to count frames (count × channels() floats); returns the
+  // number read, which is smaller only at the end of the file.
+  size_t read(float* interleaved, size_t count);
+
+  struct State;
+
+ private:
+  explicit AudioReader(State* state);
+  std::unique_ptr<State> state_;
+};
 
 // Sample formats the tool writes, all in WAV: "float" (32-bit), "double",
 // "pcm16", "pcm24", "pcm32".
 bool known_sample_format(const std::string& format);
 
-// Writes to a temporary file beside path and renames it into place, so that
-// an existing file is never left half-written.
-bool write_audio(const std::string& path, const Audio& audio, const std::string& format,
-                 std::string& errorText);
+// An audio file being written. Frames go to a temporary file; commit puts
+// them where the path names, abandon (or destruction without commit)
+// removes them and leaves the path as it was.
+class AudioWriter {
+ public:
+  // Null, with errorText, when the path cannot be written. frames is the
+  // length the file will have, or -1 when it is not known; a file that may
+  // pass 4 GiB, more than a plain WAV can describe, is written as RF64.
+  static std::unique_ptr<AudioWriter> open(const std::string& path, const std::string& format, int sampleRate,
+                                           int channels, int64_t frames, std::string& errorText);
+  ~AudioWriter();
+
+  // Appends count interleaved frames.
+  bool write(const float* interleaved, size_t count, std::string& errorText);
+  bool commit(std::string& errorText);
+  void abandon();
+
+  struct State;
+
+ private:
+  explicit AudioWriter(State* state);
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace tildefx_tool

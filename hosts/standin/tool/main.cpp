@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ const char* const USAGE =
     "                       'TIME dsp RATE BLOCK' rebuilds the signal chain\n"
     "      --format F       float (default), double, pcm16, pcm24 or pcm32\n"
     "      --quiet          no progress bar, no information lines\n"
+    "      --max-channels N accept IN with up to N channels (default 64,\n"
+    "                       at most 1024)\n"
     "      MESSAGE          as in a message box: \"time 500\", \"12tet\", \"0.5\",\n"
     "                       \"N: ...\" sends to inlet N (\"2: -6\", \"1: 60 100\")\n"
     "  info OBJECT       lists the object's inlets, outlets and messages\n"
@@ -48,7 +51,8 @@ int run_render(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); i++) {
     const std::string& arg = args[i];
     const bool takesValue = arg == "--block" || arg == "--rate" || arg == "--tail" ||
-                            arg == "--score" || arg == "--format";
+                            arg == "--score" || arg == "--format" ||
+                            arg == "--max-channels";
     if (takesValue && i + 1 >= args.size()) return usage_error(arg + " needs a value");
     double number = 0.0;
     if (arg == "--block") {
@@ -64,6 +68,12 @@ int run_render(const std::vector<std::string>& args) {
       if (!tildefx_tool::parse_finite_number(args[++i], number) || number < 0 || number > 86400)
         return usage_error("--tail needs a number of seconds from 0 to 86400");
       options.tailSeconds = number;
+    } else if (arg == "--max-channels") {
+      if (!tildefx_tool::parse_finite_number(args[++i], number) || number != std::floor(number) || number < 1 ||
+          number > tildefx_tool::MAX_CHANNELS_LIMIT)
+        return usage_error("--max-channels needs a whole number from 1 to " +
+                           std::to_string(tildefx_tool::MAX_CHANNELS_LIMIT));
+      options.maxChannels = static_cast<int>(number);
     } else if (arg == "--score") {
       options.scorePath = args[++i];
     } else if (arg == "--format") {
@@ -152,7 +162,14 @@ int main(int argc, char** argv) {
   }
   const std::string command = args[0];
   args.erase(args.begin());
-  if (command == "render") return run_render(args);
+  if (command == "render") {
+    try {
+      return run_render(args);
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "error: tildefx: out of memory\n");
+      return 1;
+    }
+  }
   if (command == "info") return run_info(args);
   if (command == "list") return run_list(args);
   if (command == "help" || command == "--help" || command == "-h") {

@@ -105,28 +105,45 @@ bool deliver(Chain& chain, const TimedMessage& timed, bool quiet, std::string& e
   return true;
 }
 
-// Runs one block at frame `start` of the input; frames beyond its end are silence.
-void process_block(Chain& chain, const Audio& input, int64_t start, int64_t total, Audio& output) {
+// The frames of one block: read interleaved from the input, handed to the
+// instances channel by channel, and gathered interleaved for the output.
+struct BlockFrames {
+  std::vector<float> input;
+  std::vector<float> output;
+};
+
+// Runs one block. input holds blockSize frames of the file's channels (zero
+// past its end); output receives blockSize frames of every outlet in turn.
+void process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFrames& frames) {
   const size_t n = static_cast<size_t>(chain.blockSize);
-  const size_t first = static_cast<size_t>(start);
-  const size_t count = std::min(n, static_cast<size_t>(total - start));
   size_t outChannel = 0;
   for (size_t k = 0; k < chain.instances.size(); k++) {
     std::vector<const float*> inPointers;
     std::vector<float*> outPointers;
     for (size_t i = 0; i < chain.inBlocks[k].size(); i++) {
       std::vector<float>& block = chain.inBlocks[k][i];
-      const std::vector<float>& source = input.channels[chain.perChannel ? k : i];
-      std::fill(block.begin(), block.end(), 0.0f);
-      if (first < source.size())
-        std::copy_n(source.begin() + static_cast<long>(first), std::min(n, source.size() - first), block.begin());
+      const size_t channel = chain.perChannel ? k : i;
+      for (size_t frame = 0; frame < n; frame++) block[frame] = frames.input[frame * inChannels + channel];
       inPointers.push_back(block.data());
     }
     for (std::vector<float>& block : chain.outBlocks[k]) outPointers.push_back(block.data());
     chain.instances[k]->process(inPointers.data(), outPointers.data());
-    for (const std::vector<float>& block : chain.outBlocks[k])
-      std::copy_n(block.begin(), count, output.channels[outChannel++].begin() + static_cast<long>(first));
+    for (const std::vector<float>& block : chain.outBlocks[k]) {
+      for (size_t frame = 0; frame < n; frame++) frames.output[frame * outChannels + outChannel] = block[frame];
+      outChannel++;
+    }
   }
+}
+
+// Reads the next block of the input: count frames, zero past its end. Finds
+// the end of a file that could not tell its length.
+void read_block(AudioReader& reader, int64_t start, size_t count, int64_t& inputFrames, std::vector<float>& input) {
+  const size_t channels = static_cast<size_t>(reader.channels());
+  input.assign(count * channels, 0.0f);
+  const int64_t left = inputFrames < 0 ? static_cast<int64_t>(count) : std::max<int64_t>(0, inputFrames - start);
+  const size_t wanted = std::min(count, static_cast<size_t>(left));
+  const size_t got = wanted > 0 ? reader.read(input.data(), wanted) : 0;
+  if (inputFrames < 0 && got < count) inputFrames = start + static_cast<int64_t>(got);
 }
 }  // namespace
 
@@ -141,33 +158,47 @@ int render(const RenderOptions& options) {
   if (!known_sample_format(options.format))
     return fail("unknown --format '" + options.format + "' (float, double, pcm16, pcm24, pcm32)");
   std::string errorText;
-  Audio input;
-  if (!read_audio(options.inputPath, input, errorText)) return fail(errorText);
-  const double sampleRate = options.sampleRate > 0.0 ? options.sampleRate : input.sampleRate;
+  std::unique_ptr<AudioReader> reader = AudioReader::open(options.inputPath, errorText);
+  if (!reader) return fail(errorText);
+  const size_t inChannels = static_cast<size_t>(reader->channels());
+  if (inChannels > static_cast<size_t>(options.maxChannels))
+    return fail(options.inputPath + " has " + std::to_string(inChannels) + " channels; the limit is " +
+                std::to_string(options.maxChannels) + " (--max-channels raises it)");
+  const double sampleRate = options.sampleRate > 0.0 ? options.sampleRate : reader->sample_rate();
 
   std::vector<TimedMessage> timeline;
   if (!collect_messages(options, sampleRate, timeline, errorText)) return fail(errorText);
 
   Chain chain;
-  const bool created = create_instances(options.object, input.channels.size(), chain, errorText);
+  const bool created = create_instances(options.object, inChannels, chain, errorText);
   print_console(options.quiet);
   if (!created) return fail(errorText);
   const bool started = start_chain(chain, static_cast<float>(sampleRate), options.blockSize);
   print_console(options.quiet);
   if (!started) return fail("cannot start the signal chain");
 
-  const int64_t total = static_cast<int64_t>(input.frames()) + std::llround(options.tailSeconds * sampleRate);
-  Audio output;
-  output.sampleRate = input.sampleRate;
-  for (auto& instance : chain.instances)
-    for (int j = 0; j < instance->signal_outlets(); j++) output.channels.emplace_back(static_cast<size_t>(total), 0.0f);
-
-  ProgressBar progress(total, !options.quiet);
+  size_t outChannels = 0;
+  for (auto& instance : chain.instances) outChannels += static_cast<size_t>(instance->signal_outlets());
+  const int64_t tailFrames = std::llround(options.tailSeconds * sampleRate);
+  int64_t inputFrames = reader->frames();  // found while reading when the file cannot tell
+  const auto total = [&] { return inputFrames < 0 ? INT64_MAX : inputFrames + tailFrames; };
+  std::unique_ptr<AudioWriter> writer =
+      AudioWriter::open(options.outputPath, options.format, reader->sample_rate(), static_cast<int>(outChannels),
+                        inputFrames < 0 ? -1 : total(), errorText);
+  if (!writer) return fail(errorText);
+  ProgressBar progress(total(), !options.quiet && inputFrames >= 0);
+  BlockFrames frames;
   size_t next = 0;
-  for (int64_t start = 0; start < total; start += chain.blockSize) {
+  for (int64_t start = 0; start < total(); start += chain.blockSize) {
     for (; next < timeline.size() && timeline[next].sample <= start; next++)
       if (!deliver(chain, timeline[next], options.quiet, errorText)) return fail(errorText);
-    process_block(chain, input, start, total, output);
+    const size_t n = static_cast<size_t>(chain.blockSize);
+    read_block(*reader, start, n, inputFrames, frames.input);
+    if (start >= total()) break;
+    frames.output.resize(n * outChannels);
+    process_block(chain, inChannels, outChannels, frames);
+    const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), total() - start));
+    if (!writer->write(frames.output.data(), count, errorText)) return fail(errorText);
     progress.update(start);
   }
   progress.finish();
@@ -175,7 +206,7 @@ int render(const RenderOptions& options) {
     std::fprintf(stderr, "tildefx: %zu message%s timed after the end of the render %s not delivered\n",
                  timeline.size() - next, timeline.size() - next == 1 ? "" : "s",
                  timeline.size() - next == 1 ? "was" : "were");
-  if (!write_audio(options.outputPath, output, options.format, errorText)) return fail(errorText);
+  if (!writer->commit(errorText)) return fail(errorText);
   return 0;
 }
 

@@ -6,6 +6,11 @@
 
 namespace tildefx_tool {
 
+// Each channel of a one-in, one-out object gets an instance of its own, so a
+// file header alone must not decide how many are made.
+constexpr int DEFAULT_MAX_CHANNELS = 64;
+constexpr int MAX_CHANNELS_LIMIT = 1024;  // what a WAV file can hold
+
 struct RenderOptions {
   std::string object;
   std::string inputPath;
@@ -17,6 +22,7 @@ struct RenderOptions {
   std::string scorePath;
   std::string format = "float";
   bool quiet = false;
+  int maxChannels = DEFAULT_MAX_CHANNELS;  // input channels accepted
 };
 
 // Returns the exit status: 0, or 1 after printing a one-line reason.
