@@ -14,7 +14,7 @@ std::unique_ptr<host::Class> theClass;
 const char* registeringName = nullptr;
 }  // namespace
 
-host::Class* load_class(const ObjectSpec& object, int (*objectMain)()) {
+host::Class* load_class(const ObjectInfo& object, int (*objectMain)()) {
   if (theClass != nullptr) return theClass.get();
   registeringName = object.name;
   objectMain();

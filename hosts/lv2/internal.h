@@ -47,7 +47,7 @@ struct Control {
 constexpr int MAX_PERFORM_ARGUMENTS = 16;
 
 struct Plugin {
-  const ObjectSpec* object = nullptr;
+  const ObjectInfo* object = nullptr;
   host::Class* objectClass = nullptr;
   void* record = nullptr;
   double sampleRate = 44100.0;
@@ -77,7 +77,7 @@ struct Plugin {
 };
 
 // The plug-in's class, registering it by running main the first time.
-host::Class* load_class(const ObjectSpec& object, int (*objectMain)());
+host::Class* load_class(const ObjectInfo& object, int (*objectMain)());
 
 // The instance whose new routine, message or dsp method runs on this thread,
 // for console lines and dsp_add; null outside those calls.

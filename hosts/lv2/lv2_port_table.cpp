@@ -42,7 +42,7 @@ std::string property(const LilvPlugin* plugin, const LilvPort* port, const LilvN
   return text;
 }
 
-// One PortSpec initialiser, or an empty text for a port the adapter cannot serve.
+// One PortInfo initialiser, or an empty text for a port the adapter cannot serve.
 std::string port_entry(const LilvPlugin* plugin, const LilvPort* port, const Nodes& nodes) {
   const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
   const bool input = lilv_port_is_a(plugin, port, nodes.input);
@@ -87,8 +87,8 @@ bool write_entry(const LilvPlugin* plugin, const Nodes& nodes, const std::string
   out << "// Made by lv2_port_table from the bundle's Turtle: the ports of " << object
       << "\n// and the entry point of its LV2 plug-in.\n"
       << "#include \"lv2_host.h\"\n\nint main();\n\nnamespace {\n"
-      << "const lv2_host::PortSpec PORTS[] = {\n" << table << "};\n"
-      << "const lv2_host::ObjectSpec OBJECT = {" << quoted(object) << ", " << quoted(uri) << ", PORTS, " << count
+      << "const lv2_host::PortInfo PORTS[] = {\n" << table << "};\n"
+      << "const lv2_host::ObjectInfo OBJECT = {" << quoted(object) << ", " << quoted(uri) << ", PORTS, " << count
       << "};\n}  // namespace\n\n"
       << "extern \"C\" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {\n"
       << "  return lv2_host::descriptor(index, OBJECT, main);\n}\n";

@@ -16,7 +16,7 @@ namespace {
 using NewRoutine = void* (*)();
 using FreeRoutine = void (*)(void*);
 
-const ObjectSpec* theObject = nullptr;
+const ObjectInfo* theObject = nullptr;
 int (*theMain)() = nullptr;
 
 const void* find_feature(const LV2_Feature* const* features, const char* uri) {
@@ -124,7 +124,7 @@ void cleanup(LV2_Handle instance) {
 LV2_Descriptor theDescriptor = {nullptr, instantiate, connect_port, nullptr, run, nullptr, cleanup, nullptr};
 }  // namespace
 
-const LV2_Descriptor* descriptor(uint32_t index, const ObjectSpec& object, int (*objectMain)()) {
+const LV2_Descriptor* descriptor(uint32_t index, const ObjectInfo& object, int (*objectMain)()) {
   if (index != 0) return nullptr;
   theObject = &object;
   theMain = objectMain;

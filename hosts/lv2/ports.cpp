@@ -31,32 +31,33 @@ bool report_missing(const std::string& what) {
   return false;
 }
 
-bool bind_control(Plugin& plugin, uint32_t index, const PortSpec& spec) {
+bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
   const host::Class& objectClass = *plugin.objectClass;
   Control control;
   control.port = index;
-  control.lastValue = spec.defaultValue;
-  if (spec.selectors != nullptr) {
-    std::istringstream words(spec.selectors);
+  control.lastValue = port.defaultValue;
+  if (port.selectors != nullptr) {
+    std::istringstream words(port.selectors);
     std::string selector;
     while (words >> selector) {
       host::Method method = find_binding(objectClass, selector, host::ARG_END);
       if (method == nullptr) return report_missing("message '" + selector + "'");
       control.choices.push_back(method);
     }
-    control.name = std::string("'") + spec.symbol + "'";
+    if (control.choices.empty()) return report_missing("message for each value");
+    control.name = std::string("'") + port.symbol + "'";
     control.choiceError = control.name + " takes a whole number from 0 to " +
                           std::to_string(control.choices.size() - 1);
-  } else if (spec.inlet >= 0) {
-    auto inlet = objectClass.floatInlets.find(spec.inlet);
-    if (inlet == objectClass.floatInlets.end()) return report_missing("inlet " + std::to_string(spec.inlet));
+  } else if (port.inlet >= 0) {
+    auto inlet = objectClass.floatInlets.find(port.inlet);
+    if (inlet == objectClass.floatInlets.end()) return report_missing("inlet " + std::to_string(port.inlet));
     control.method = inlet->second;
-    control.inlet = spec.inlet;
-    control.name = "inlet " + std::to_string(spec.inlet) + " ('" + spec.symbol + "')";
+    control.inlet = port.inlet;
+    control.name = "inlet " + std::to_string(port.inlet) + " ('" + port.symbol + "')";
   } else {
-    control.method = find_binding(objectClass, spec.symbol, host::ARG_FLOAT);
-    if (control.method == nullptr) return report_missing(std::string("message '") + spec.symbol + "'");
-    control.name = std::string("'") + spec.symbol + "'";
+    control.method = find_binding(objectClass, port.symbol, host::ARG_FLOAT);
+    if (control.method == nullptr) return report_missing(std::string("message '") + port.symbol + "'");
+    control.name = std::string("'") + port.symbol + "'";
   }
   control.finiteError = control.name + " needs a finite number";
   plugin.controls.push_back(std::move(control));
@@ -97,10 +98,10 @@ void deliver_note(Plugin& plugin, const uint8_t* message, uint32_t size) {
 }  // namespace
 
 bool bind_ports(Plugin& plugin) {
-  const ObjectSpec& object = *plugin.object;
+  const ObjectInfo& object = *plugin.object;
   for (uint32_t index = 0; index < object.portCount; index++) {
-    const PortSpec& spec = object.ports[index];
-    switch (spec.kind) {
+    const PortInfo& port = object.ports[index];
+    switch (port.kind) {
       case PortKind::AudioIn:
         plugin.inputPorts.push_back(index);
         break;
@@ -113,7 +114,7 @@ bool bind_ports(Plugin& plugin) {
         if (plugin.listMethod == nullptr) return report_missing("'list' method");
         break;
       case PortKind::Control:
-        if (!bind_control(plugin, index, spec)) return false;
+        if (!bind_control(plugin, index, port)) return false;
         break;
     }
   }
