@@ -34,7 +34,7 @@ namespace lv2_host {
 struct Control {
   uint32_t port;
   const float* value = nullptr;  // as connected
-  float lastValue;               // what was last delivered (at first the default)
+  float lastValue = 0.0f;        // what was last delivered (at first the default)
   host::Method method = nullptr; // one-number message or float inlet
   int inlet = 0;                 // for proxy_getinlet: 0, or the float inlet
   std::vector<host::Method> choices;  // messages without argument, by value
