@@ -58,6 +58,8 @@ bool create(Plugin& plugin, double sampleRate, const LV2_Feature* const* feature
     free_record(plugin);
     return false;
   }
+  if (plugin.notesPort != UINT32_MAX && plugin.midiEvent == 0)
+    print_error("the host maps no URIDs: MIDI notes are ignored");
   return true;
 }
 

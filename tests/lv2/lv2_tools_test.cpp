@@ -62,6 +62,16 @@ TEST(Lv2Tools, Lv2infoShowsEveryPort) {
   }
 }
 
+// Anything else exported, main above all, could bind to the host's own symbols.
+TEST(Lv2Tools, PluginsExportOnlyTheirDescriptor) {
+  for (const std::string& object : OBJECTS) {
+    const CommandRun symbols =
+        run_command("nm -D --defined-only " TILDEFX_LV2_DIR "/tildefx.lv2/" + object + ".so | awk '{print $3}'");
+    ASSERT_EQ(symbols.status, 0) << symbols.output;
+    EXPECT_EQ(symbols.output, "lv2_descriptor\n") << object;
+  }
+}
+
 TEST(Lv2Tools, TheTurtleValidates) {
   std::string files;
   for (const std::string& object : OBJECTS) files += " " TILDEFX_LV2_DIR "/tildefx.lv2/" + object + ".ttl";
