@@ -1,5 +1,6 @@
 // Files and commands for the tests that run programs: WAV files through
-// libsndfile, and a command's exit status with its output.
+// libsndfile, a command's exit status with its output, the test signal and
+// a bit-for-bit comparison of outputs.
 #pragma once
 
 #include <sndfile.h>
