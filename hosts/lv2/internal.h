@@ -74,6 +74,7 @@ struct Plugin {
   int wordCount = 0;
   int dspBlockSize = 0;  // the largest block so far; 0 before the first run
   bool inDsp = false;
+  bool running = false;  // inside run: on the audio thread
 };
 
 // The plug-in's class, registering it by running main the first time.
@@ -92,6 +93,10 @@ class CallContext {
  private:
   Plugin* saved_;
 };
+// One console line, "error: NAME: TEXT" or "NAME: TEXT", in the current
+// instance's log.
+void print_line(bool isError, const char* format, ...) LV2_LOG_FUNC(2, 3);
+const char* current_name();
 void print_error(const char* text);
 
 // Ports: matching the object's inlets and bindings, at instantiation; the

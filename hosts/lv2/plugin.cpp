@@ -100,11 +100,24 @@ bool audio_connected(const Plugin& plugin) {
   return true;
 }
 
+// Marks the instance as running on the audio thread until the run ends.
+class RunningFlag {
+ public:
+  explicit RunningFlag(Plugin& plugin) : plugin_(plugin) { plugin_.running = true; }
+  ~RunningFlag() { plugin_.running = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  Plugin& plugin_;
+};
+
 // The dsp method runs again only when a block is larger than any before: it
 // may size the object's buffers to the block.
 void run(LV2_Handle instance, uint32_t sampleCount) {
   Plugin& plugin = *static_cast<Plugin*>(instance);
   CallContext context(&plugin);
+  RunningFlag running(plugin);
   if (!audio_connected(plugin) || sampleCount > static_cast<uint32_t>(INT32_MAX)) return;
   const int n = static_cast<int>(sampleCount);
   if (n > plugin.dspBlockSize) build_chain(plugin, n);

@@ -109,7 +109,7 @@ std::vector<ControlPort> control_ports(const std::string& object) {
 struct Lv2Instance::Host {
   std::map<std::string, LV2_URID> uris;
   std::vector<std::string> lines;
-  std::string pending;
+  bool running = false;  // inside the plug-in's run
   LV2_URID_Map map{this, map_uri};
   LV2_Log_Log log{this, log_printf, log_vprintf};
   LV2_Feature mapFeature{LV2_URID__map, &map};
@@ -130,8 +130,9 @@ struct Lv2Instance::Host {
     const int length = std::vsnprintf(text, sizeof text, format, arguments);
     std::string line = text;
     if (!line.empty() && line.back() == '\n') line.pop_back();
-    const bool isError = type == map_uri(handle, LV2_LOG__Error);
-    host->lines.push_back((isError ? "error: " : "") + line);
+    // Only traces may be logged from the audio thread.
+    if (host->running && type != map_uri(handle, LV2_LOG__Trace)) line = "not a trace: " + line;
+    host->lines.push_back(line);
     return length;
   }
   static int log_printf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...) {
@@ -203,7 +204,9 @@ Channels Lv2Instance::run(const Channels& input, const std::vector<int>& blockSi
     for (size_t c = 0; c < audioIn_.size(); c++) lilv_instance_connect_port(instance_, audioIn_[c], &in[c][start]);
     for (size_t c = 0; c < audioOut_.size(); c++)
       lilv_instance_connect_port(instance_, audioOut_[c], &output[c][start]);
+    host_->running = true;
     lilv_instance_run(instance_, static_cast<uint32_t>(n));
+    host_->running = false;
     // The notes went with this run: start an empty sequence for the next.
     lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
     lv2_atom_forge_sequence_head(&forge_, &frame_, 0);

@@ -40,7 +40,9 @@ class Lv2Instance {
   // Runs the input through in blocks of the given sizes, repeated in turn
   // until the input ends; returns the outputs.
   Channels run(const Channels& input, const std::vector<int>& blockSizes);
-  // The log lines printed so far ("error: grainfall~: ..."), and forgets them.
+  // The log lines printed so far ("error: grainfall~: ..."), and forgets
+  // them. A line logged during a run as anything but a trace, which the
+  // audio thread may not log, reads "not a trace: ...".
   std::vector<std::string> log();
 
   struct Host;
