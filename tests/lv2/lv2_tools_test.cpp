@@ -91,6 +91,7 @@ struct Control {
 struct ApplyCase {
   std::string object;
   std::vector<Control> controls;  // in port order, the order the plug-in delivers them
+  int rate = 44100;               // of the input file, which both take as theirs
 };
 
 void expect_same_as_render(const ApplyCase& applyCase, const std::string& folder, int index) {
@@ -98,7 +99,7 @@ void expect_same_as_render(const ApplyCase& applyCase, const std::string& folder
   const std::string in = folder + "/in.wav";
   const std::string lv2Out = folder + "/lv2-" + std::to_string(index) + ".wav";
   const std::string renderOut = folder + "/render-" + std::to_string(index) + ".wav";
-  write_wav(in, test_input(channels, LENGTH, 256));
+  write_wav(in, test_input(channels, LENGTH, 256), applyCase.rate);
   std::string apply = "lv2apply -i " + in + " -o " + lv2Out;
   std::string render = TILDEFX_TOOL " render --quiet --block 1 " + applyCase.object + "~ " + in + " " + renderOut;
   for (const Control& control : applyCase.controls) {
@@ -139,7 +140,11 @@ TEST(Lv2Tools, Lv2applyRendersAsTildefxDoes) {
       {"sidesplit", {{"midGain", "-6", "2: -6"}, {"sideGain", "6", "3: 6"}}},
       {"sidesplit", {{"midGain", "3.5", "2: 3.5"}, {"mode", "1", "4: 1"}}},
       {"overtoner", {{"p2", "0", "p2 0"}, {"p3", "-6", "p3 -6"}}},
-      {"overtoner", {{"p1", "-60", "p1 -60"}, {"p5", "-0.5", "p5 -0.5"}, {"p7", "-3", "p7 -3"}}}};
+      {"overtoner", {{"p1", "-60", "p1 -60"}, {"p5", "-0.5", "p5 -0.5"}, {"p7", "-3", "p7 -3"}}},
+      {"levelsway", {{"ratio", "0.25", "1: 0.25"}, {"attack", "5", "attack 5"}, {"release", "150", "release 150"}},
+       48000},
+      {"echoloom", {{"time", "30", "time 30"}, {"lfoDepth", "30", "lfoDepth 30"}}, 48000},
+      {"grainfall", {{"time", "120", "time 120"}, {"feedback", "80", "feedback 80"}}, 96000}};
   const std::string folder = test_folder();
   for (size_t i = 0; i < cases.size(); i++) expect_same_as_render(cases[i], folder, static_cast<int>(i));
 }
