@@ -102,8 +102,10 @@ float group_average(const float* history, int32_t length, int32_t start, int32_t
                     float foldGain) {
   const int32_t count = std::min(groupSize, length - start);
   float sum = 0.0f;
-  for (int32_t i = start; i < start + count; i++)
-    sum = static_cast<float>(static_cast<double>(sum) + history[i]);
+  // A float addition: the sum of two floats rounded to double and then to a
+  // float is their sum rounded straight to a float (a double has more than
+  // twice a float's digits).
+  for (int32_t i = start; i < start + count; i++) sum += history[i];
   if (count == groupSize) return static_cast<float>(static_cast<double>(sum) * foldGain);
   return static_cast<float>(static_cast<double>(sum) * foldGain * groupSize / count);
 }
