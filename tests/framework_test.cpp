@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "delay_line.h"
 #include "glide.h"
 #include "held_writes.h"
 #include "interpolate4.h"
+#include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
 
@@ -86,6 +88,17 @@ TEST(Glide, CountedGlideLandsWhenTheCountRunsOut) {
   EXPECT_EQ(current, 0.5f);
   EXPECT_EQ(step, 0.0f);
   EXPECT_EQ(blocksLeft, 0);
+}
+
+// The AVX2 routines run where the processor has AVX2, unless the
+// environment asks for the baseline (as one run of the golden test does).
+TEST(ProcessorPath, ChoosesAvx2WhereThereIsAvx2AndNotAskedOtherwise) {
+  __builtin_cpu_init();
+  const bool expected = __builtin_cpu_supports("avx2") && std::getenv("TILDEFX_BASELINE") == nullptr;
+  EXPECT_EQ(tildefx::use_avx2(), expected);
+  host::PerformRoutine baseline = [](host::Word* w) { return w; };
+  host::PerformRoutine avx2 = [](host::Word* w) { return w + 1; };
+  EXPECT_EQ(tildefx::routine_for_processor(baseline, avx2), expected ? avx2 : baseline);
 }
 
 TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {

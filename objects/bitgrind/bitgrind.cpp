@@ -12,6 +12,7 @@
 #include "bitgrind.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 
 namespace {
 
@@ -207,6 +208,9 @@ host::Word* bitgrind_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* bitgrind_perform_avx2(host::Word* w) { return bitgrind_perform(w); }
+
 // Both buffers take the new length and are cleared. A buffer the host cannot
 // resize keeps its block, so historyLength falls back to the shorter of the
 // two lengths, which both buffers surely hold; the perform routine outputs
@@ -230,7 +234,8 @@ void resize_buffers(Bitgrind* x, int32_t length) {
 // is resized, and cleared, only when that span changes: a change between
 // block sizes up to 256 keeps the history and its contents.
 void bitgrind_dsp(Bitgrind* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(bitgrind_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(bitgrind_perform, bitgrind_perform_avx2), x, signals);
   const int32_t n = signals[0]->blockSize;
   const int32_t length = std::max(n, SHORTEST_HISTORY);
   if (length != x->historyLength) resize_buffers(x, length);

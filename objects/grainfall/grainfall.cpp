@@ -20,6 +20,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
 
@@ -460,10 +461,14 @@ host::Word* grainfall_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* grainfall_perform_avx2(host::Word* w) { return grainfall_perform(w); }
+
 // Joins the chain and records the block size and rate. A rate the loop
 // cannot run at is refused; the object keeps the rate it had.
 void grainfall_dsp(Grainfall* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(grainfall_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(grainfall_perform, grainfall_perform_avx2), x, signals);
   const float rate = signals[0]->sampleRate;
   if (!(rate >= LOWEST_RATE && rate <= HIGHEST_RATE)) {
     host::error(RATE_ERROR);

@@ -12,6 +12,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "tonewarp.h"
 
 namespace {
@@ -305,6 +306,9 @@ host::Word* tonewarp_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* tonewarp_perform_avx2(host::Word* w) { return tonewarp_perform(w); }
+
 // A depth glide counts its second in blocks. When the block size changes
 // while one runs, the count is converted so that the glide still lasts the
 // same number of samples, instead of carrying its step far past the target.
@@ -316,7 +320,8 @@ void keep_depth_glide_length(Tonewarp* x, float newBlockSize) {
 }
 
 void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(tonewarp_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(tonewarp_perform, tonewarp_perform_avx2), x, signals);
   const float blockSize = static_cast<float>(signals[0]->blockSize);
   float sampleRate = signals[0]->sampleRate;
   if (!(sampleRate >= LOWEST_SAMPLE_RATE)) {
