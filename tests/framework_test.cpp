@@ -173,9 +173,10 @@ TEST(WriteStage, TakesBadInputAsSilenceAndKeepsItsStatesFinite) {
 }
 
 // Writes held back behind the reads give what writing each sample at once
-// gives, also when the reads reach the newest samples.
+// gives, also when the reads reach the newest samples, and over blocks
+// longer than the writes held.
 TEST(HeldWrites, ReadsSeeEveryEarlierWriteOfTheChunk) {
-  for (int reach : {1, 2, 3, 5, 40, 100}) {
+  for (int reach : {1, 2, 3, 5, 40, 63, 64, 65, 66, 100, 130}) {
     std::vector<float> held(256, 0.0f), direct(256, 0.0f), in(150), outHeld(150), outDirect(150);
     for (size_t i = 0; i < in.size(); i++) in[i] = static_cast<float>(std::sin(0.1 * static_cast<double>(i)));
     tildefx::WriteStage stage;
