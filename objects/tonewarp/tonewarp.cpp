@@ -96,6 +96,7 @@ void* tonewarp_new() {
   x->windowTableLength = LINE_LENGTH;
   x->indexMask = LINE_LENGTH - 1;
   x->writeStage = tildefx::WriteStage{};  // a DC blocker at every gain, no low-pass
+  x->shiftOctave = NAN;  // no pitch ratio computed yet
   // Phases and working indexes start at zero.
   return x;
 }
@@ -296,9 +297,13 @@ host::Word* tonewarp_perform(host::Word* w) {
   const int n = static_cast<int>(w[4]);
 
   x->writeStage.dcBlocker.set_rate(x->sampleRate);
-  x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
-                                        x->intervalTable[x->pitchIndex] -
-                                    1.0);
+  if (x->octave != x->shiftOctave || x->pitchIndex != x->shiftPitchIndex) {
+    x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
+                                          x->intervalTable[x->pitchIndex] -
+                                      1.0);
+    x->shiftOctave = x->octave;
+    x->shiftPitchIndex = x->pitchIndex;
+  }
   if (n > 0) process_block(x, in, out, n);
 
   tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
