@@ -115,6 +115,23 @@ TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {
   EXPECT_EQ(above.a1, 2.0f * above.a0);
 }
 
+// The coefficients are computed again whenever a setting changes, and kept
+// while none does.
+TEST(DelayLine, LowpassFollowsEveryChangeOfItsSettings) {
+  tildefx::ResonantLowpass kept;
+  const float settings[][3] = {{1000, 0.5f, 44100}, {1000, 0.5f, 44100}, {2000, 0.5f, 44100},
+                               {2000, 0.7f, 44100}, {2000, 0.7f, 48000}, {1000, 0.5f, 44100}};
+  for (const auto& setting : settings) {
+    kept.set(setting[0], setting[1], setting[2]);
+    tildefx::ResonantLowpass fresh;
+    fresh.set(setting[0], setting[1], setting[2]);
+    EXPECT_EQ(kept.a0, fresh.a0) << setting[0] << " " << setting[1] << " " << setting[2];
+    EXPECT_EQ(kept.a1, fresh.a1);
+    EXPECT_EQ(kept.b1, fresh.b1);
+    EXPECT_EQ(kept.b2, fresh.b2);
+  }
+}
+
 TEST(DelayLine, LowpassPassesDirectCurrentAtUnityGain) {
   tildefx::ResonantLowpass lowpass;
   lowpass.set(1000.0f, 0.0f, 44100.0f);
