@@ -19,6 +19,7 @@
 namespace tildefx {
 
 constexpr int HELD_SAMPLES = 64;
+constexpr int HELD_BATCH = 16;               // writes done together
 constexpr int HELD_RING = 2 * HELD_SAMPLES;  // room for the held writes, a power of two
 
 // Whether a four-point read around readIndex (slots readIndex - 1 to
@@ -62,16 +63,33 @@ struct HeldWrites {
     if (reads_pending_write(writeIndex, readIndex, line.mask, i - done)) write_until(i);
   }
 
+  // The held writes up to sample `end`, a batch at a time: the filters'
+  // chain for the batch first, then the arctangents of the whole batch,
+  // which do not depend on one another.
   void write_until(int end) {
-    for (int j = done; j < end; j++) write_next();
+    WriteStage local = stage;  // in registers for the loop
+    while (done < end) {
+      const int count = end - done < HELD_BATCH ? end - done : HELD_BATCH;
+      float looped[HELD_BATCH];
+      float stored[HELD_BATCH];
+      for (int j = 0; j < count; j++) {
+        const int slot = (done + j) & (HELD_RING - 1);
+        looped[j] = local.loop_sample(in[done + j], gain[slot], fedBack[slot]);
+      }
+      saturate_for_line(looped, stored, count);
+      for (int j = 0; j < count; j++) {
+        line.write(firstIndex + done + j, stored[j]);
+        out[done + j] = fedBack[(done + j) & (HELD_RING - 1)];
+      }
+      done += count;
+    }
+    stage = local;
   }
 
-  // The oldest held write.
-  void write_next() {
-    const int slot = done & (HELD_RING - 1);
-    line.write(firstIndex + done, stage.line_sample(in[done], gain[slot], fedBack[slot]));
-    out[done] = fedBack[slot];
-    done += 1;
+  // Sample i has been held: a batch of the oldest writes goes once enough
+  // are held.
+  void write_behind(int i) {
+    if (i + 1 - done >= HELD_SAMPLES + HELD_BATCH) write_until(done + HELD_BATCH);
   }
 
   // Samples up to `end` were written by the object itself.
@@ -84,7 +102,7 @@ template <typename ReadSample>
 void run_reads_then_writes(HeldWrites& writes, int n, ReadSample read_sample) {
   for (int i = 0; i < n; i++) {
     read_sample(i);
-    if (i + 1 - writes.done > HELD_SAMPLES) writes.write_next();
+    writes.write_behind(i);
   }
   writes.write_until(n);
 }
