@@ -2,13 +2,13 @@
 //
 // For every sample the object reads its line first (taps, heads or grains,
 // and everything they depend on); the sample's write into the line
-// (feedback, filters, arctangent) is held back and done HELD_SAMPLES samples
-// later, in the same loop. The filters' states form one long chain from
-// sample to sample; held back, each write runs beside the reads of a later
-// sample instead of holding up the next sample's reads. The reads nearly
-// always lie further back than the writes held; a read that would reach a
-// write still held back makes the writes catch up first, so every sample
-// computes what it would one by one.
+// (feedback, filters, arctangent) is held back and done 64 to 80 samples
+// later, in the same loop, in batches of 16: the filters' chain for the
+// batch, then the batch's arctangents side by side. Held back, the writes
+// run beside the reads of later samples instead of holding up the next
+// sample's reads. The reads nearly always lie further back than the writes
+// held; a read that would reach a write still held back makes the writes
+// catch up first, so every sample computes what it would one by one.
 #pragma once
 
 #include <cstdint>
@@ -97,7 +97,8 @@ struct HeldWrites {
 };
 
 // Runs `read_sample(i)` for every sample of an n-sample block, each sample's
-// write HELD_SAMPLES samples after its reads, and the last writes at the end.
+// write at least HELD_SAMPLES samples after its reads, and the last writes at
+// the end.
 template <typename ReadSample>
 void run_reads_then_writes(HeldWrites& writes, int n, ReadSample read_sample) {
   for (int i = 0; i < n; i++) {
