@@ -134,9 +134,9 @@ inline double choose(bool condition, double whenTrue, double whenFalse) {
 }
 
 // atan_plus_to_float for n floats at once: the same estimate and the same
-// test, written without branches so that the values of a batch are worked
-// on side by side (no branch to mispredict, nothing waiting on the one
-// before), then the library for the few values the test leaves open. Each
+// test, written without branches so that the loop runs in vector lanes (the
+// table read as one array, so that its rows can be gathered), then the
+// library for the few values the test leaves open. Each
 // step is the scalar one: t is the smaller of |x| and 1/|x|, which is what
 // the scalar path picks (also at 0, 1 and infinity), and the choices are
 // made on the bits; a NaN enters as 0 and is left to the library.
@@ -146,6 +146,7 @@ inline void atan_plus_to_floats(const float* x, float* result, int n, double off
   double values[LANES_AT_ONCE];
   float results[LANES_AT_ONCE];
   const double offsetMargin = OFFSET_MARGIN * std::fabs(offset);
+  const double* coefficients = &ATAN_TABLE.a[0][0];
   for (int start = 0; start < n; start += LANES_AT_ONCE) {
     const int count = n - start < LANES_AT_ONCE ? n - start : LANES_AT_ONCE;
     for (int j = 0; j < count; j++) values[j] = x[start + j];
@@ -157,10 +158,12 @@ inline void atan_plus_to_floats(const float* x, float* result, int n, double off
       const double inverse = 1.0 / a;
       const double t = choose(bits_of(inverse) < bits_of(a), inverse, a);
       const int k = static_cast<int>(t * ATAN_STEPS + 0.5);
-      const double(&c)[ATAN_DEGREE + 1] = ATAN_TABLE.a[k];
+      const int row = k * (ATAN_DEGREE + 1);  // the table read as one array, for gathering
       const double d = t - k * (1.0 / ATAN_STEPS);
       const double d2 = d * d;
-      const double p = (c[0] + c[1] * d) + d2 * ((c[2] + c[3] * d) + d2 * (c[4] + c[5] * d));
+      const double p = (coefficients[row] + coefficients[row + 1] * d) +
+                       d2 * ((coefficients[row + 2] + coefficients[row + 3] * d) +
+                             d2 * (coefficients[row + 4] + coefficients[row + 5] * d));
       const double fromHalfPi = 1.5707963267948966 - p;
       const double estimate = std::copysign(choose(bits_of(a) > bits_of(1.0), fromHalfPi, p), v);
       const double margin = ATAN_MARGIN * choose(bits_of(a) < bits_of(2.0), a, 2.0) + offsetMargin;

@@ -15,6 +15,7 @@
 
 #include "delay_line.h"
 #include "fast_math.h"
+#include "processor_path.h"
 #include "rig.h"
 
 namespace {
@@ -55,9 +56,14 @@ TEST(FastAtan, MatchesTheLibraryAroundItsHardPlaces) {
   }
 }
 
+// The batch form as the AVX2 routines compile it.
+TILDEFX_AVX2_ROUTINE void saturate_batch_avx2(const float* x, float* result, int n) {
+  tildefx::saturate_for_line(x, result, n);
+}
+
 // The batch form used by the delays' writes gives the same floats as the
 // one at a time, on the same samples: every 509th bit pattern (batches of
-// odd lengths) and the hard places.
+// odd lengths) and the hard places, on the baseline and the AVX2 routines.
 TEST(FastAtan, BatchesMatchTheLibraryToo) {
   std::vector<float> batch;
   for (uint64_t bits = 0; bits <= UINT32_MAX; bits += 509) batch.push_back(float_of_bits(static_cast<uint32_t>(bits)));
@@ -66,13 +72,18 @@ TEST(FastAtan, BatchesMatchTheLibraryToo) {
     for (int i = 0; i < 1000; i++) x = std::nextafter(x, -INFINITY);
     for (int i = 0; i < 2000; i++, x = std::nextafter(x, INFINITY)) batch.push_back(x);
   }
-  std::vector<float> result(batch.size());
-  for (size_t start = 0; start < batch.size(); start += 77) {
-    const int count = static_cast<int>(std::min<size_t>(77, batch.size() - start));
-    tildefx::saturate_for_line(batch.data() + start, result.data() + start, count);
+  for (bool avx2 : {false, tildefx::use_avx2()}) {
+    std::vector<float> result(batch.size());
+    for (size_t start = 0; start < batch.size(); start += 77) {
+      const int count = static_cast<int>(std::min<size_t>(77, batch.size() - start));
+      if (avx2)
+        saturate_batch_avx2(batch.data() + start, result.data() + start, count);
+      else
+        tildefx::saturate_for_line(batch.data() + start, result.data() + start, count);
+    }
+    for (size_t i = 0; i < batch.size(); i++)
+      ASSERT_EQ(bits_of(result[i]), bits_of(library_line_sample(batch[i]))) << batch[i] << " " << avx2;
   }
-  for (size_t i = 0; i < batch.size(); i++)
-    ASSERT_EQ(bits_of(result[i]), bits_of(library_line_sample(batch[i]))) << batch[i];
 }
 
 // The estimate itself stays far inside the margin the fallback assumes.
