@@ -70,6 +70,15 @@ struct HeldWrites {
     WriteStage local = stage;  // in registers for the loop
     while (done < end) {
       const int count = end - done < HELD_BATCH ? end - done : HELD_BATCH;
+      if (count < HELD_BATCH) {  // a few at a block's end: one at a time costs less
+        for (int j = 0; j < count; j++) {
+          const int slot = (done + j) & (HELD_RING - 1);
+          line.write(firstIndex + done + j, local.line_sample(in[done + j], gain[slot], fedBack[slot]));
+          out[done + j] = fedBack[slot];
+        }
+        done += count;
+        break;
+      }
       float looped[HELD_BATCH];
       float stored[HELD_BATCH];
       for (int j = 0; j < count; j++) {
