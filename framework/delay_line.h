@@ -32,4 +32,9 @@ inline float saturate_for_line(float x) {
   return atan_plus_to_float(static_cast<double>(x), static_cast<double>(1.0e-6f));
 }
 
+// saturate_for_line for n samples at once (the same values).
+inline void saturate_for_line(const float* x, float* result, int n) {
+  atan_plus_to_floats(x, result, n, static_cast<double>(1.0e-6f));
+}
+
 }  // namespace tildefx

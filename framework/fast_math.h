@@ -111,6 +111,72 @@ inline float atan_plus_to_float(double x, double offset) {
   return atan_plus_from_library(x, offset);
 }
 
+// The bits of a double as an integer, and back. For doubles that are not
+// NaN and not negative, the order of their bit patterns is their numeric
+// order. Comparing and choosing on the bits, the vector lanes need no
+// branch (a branch would keep the compiler from computing both sides).
+inline int64_t bits_of(double value) {
+  int64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+inline double double_of(int64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// whenTrue where condition, otherwise whenFalse.
+inline double choose(bool condition, double whenTrue, double whenFalse) {
+  const int64_t mask = -static_cast<int64_t>(condition);
+  return double_of((bits_of(whenTrue) & mask) | (bits_of(whenFalse) & ~mask));
+}
+
+// atan_plus_to_float for n floats at once: the same estimate and the same
+// test, written without branches so that the loop runs in vector lanes (the
+// table read as one array, so that its rows can be gathered), then the
+// library for the few values the test leaves open. Each
+// step is the scalar one: t is the smaller of |x| and 1/|x|, which is what
+// the scalar path picks (also at 0, 1 and infinity), and the choices are
+// made on the bits; a NaN enters as 0 and is left to the library.
+inline void atan_plus_to_floats(const float* x, float* result, int n, double offset) {
+  constexpr int LANES_AT_ONCE = 64;
+  int64_t open[LANES_AT_ONCE];
+  double values[LANES_AT_ONCE];
+  float results[LANES_AT_ONCE];
+  const double offsetMargin = OFFSET_MARGIN * std::fabs(offset);
+  const double* coefficients = &ATAN_TABLE.a[0][0];
+  for (int start = 0; start < n; start += LANES_AT_ONCE) {
+    const int count = n - start < LANES_AT_ONCE ? n - start : LANES_AT_ONCE;
+    for (int j = 0; j < count; j++) values[j] = x[start + j];
+    for (int j = 0; j < count; j++) {
+      const int64_t bits = bits_of(values[j]);
+      const int64_t notNumber = -static_cast<int64_t>((bits & INT64_MAX) > 0x7ff0000000000000);
+      const double v = double_of(bits & ~notNumber);
+      const double a = std::fabs(v);
+      const double inverse = 1.0 / a;
+      const double t = choose(bits_of(inverse) < bits_of(a), inverse, a);
+      const int k = static_cast<int>(t * ATAN_STEPS + 0.5);
+      const int row = k * (ATAN_DEGREE + 1);  // the table read as one array, for gathering
+      const double d = t - k * (1.0 / ATAN_STEPS);
+      const double d2 = d * d;
+      const double p = (coefficients[row] + coefficients[row + 1] * d) +
+                       d2 * ((coefficients[row + 2] + coefficients[row + 3] * d) +
+                             d2 * (coefficients[row + 4] + coefficients[row + 5] * d));
+      const double fromHalfPi = 1.5707963267948966 - p;
+      const double estimate = std::copysign(choose(bits_of(a) > bits_of(1.0), fromHalfPi, p), v);
+      const double margin = ATAN_MARGIN * choose(bits_of(a) < bits_of(2.0), a, 2.0) + offsetMargin;
+      const float low = static_cast<float>(estimate + (offset - margin));
+      const float high = static_cast<float>(estimate + (offset + margin));
+      results[j] = low;
+      open[j] = notNumber | -static_cast<int64_t>(low != high);
+    }
+    for (int j = 0; j < count; j++)
+      result[start + j] = open[j] == 0 ? results[j] : atan_plus_from_library(x[start + j], offset);
+  }
+}
+
 // ---- Cosine ----------------------------------------------------------------
 
 // cos x = cos(a) cos(r) - sin(a) sin(r), with a the nearest of 256 points

@@ -20,10 +20,19 @@ struct ResonantLowpass {
   float in2 = 0.0f;
   float out1 = 0.0f;  // the output one and two samples back
   float out2 = 0.0f;
+  // The settings the coefficients were computed for: set() computes them
+  // again (a tangent and four divisions) only when one of them changes.
+  float cutoffSet = NAN;
+  float resonanceSet = NAN;
+  float rateSet = NAN;
 
   // resonance runs 0..1: damping sqrt(2) at 0, 0.1 at 1. A cutoff above half
   // the sample rate is lowered to it.
   void set(float cutoff, float resonance, float sampleRate) {
+    if (cutoff == cutoffSet && resonance == resonanceSet && sampleRate == rateSet) return;
+    cutoffSet = cutoff;
+    resonanceSet = resonance;
+    rateSet = sampleRate;
     const float damping = static_cast<float>((1.0 - resonance) * (std::sqrt(2.0) - 0.1) + 0.1);
     const float nyquist = static_cast<float>(0.5 * sampleRate);
     const float limited = cutoff > 0.5 * sampleRate ? nyquist : cutoff;

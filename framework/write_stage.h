@@ -28,6 +28,11 @@ struct WriteStage {
 
   // The sample to store for this input and this fed-back sample.
   float line_sample(float input, float gain, float fedBack) {
+    return saturate_for_line(loop_sample(input, gain, fedBack));
+  }
+
+  // The same before the arctangent: the stages whose states run on.
+  float loop_sample(float input, float gain, float fedBack) {
     const float safeInput = std::fabs(input) <= LARGEST_INPUT ? input : 0.0f;
     const float looped = static_cast<float>(safeInput + static_cast<double>(gain) * fedBack);
     float sample = looped;
@@ -36,7 +41,7 @@ struct WriteStage {
       if (lowpassHeard) sample = filtered;
     }
     if (gain > dcAboveGain) sample = dcBlocker.tick(sample);
-    return saturate_for_line(sample);
+    return sample;
   }
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "bitgrind/bitgrind.h"
@@ -101,6 +102,56 @@ TEST(Bitgrind, DepthKeepsTheTopBitsWithAFractionalCrossfade) {
   const float step = static_cast<float>(std::ldexp(1.0, -23));
   EXPECT_EQ(each_alone(rig, {0.3f, 1.7f * step, -0.3f * step}),
             (std::vector<float>{0.29999995f, step, -step}));
+}
+
+// One sample quantised as the definition says: the average in double, the
+// word truncated (saturating; NaN gives 0), the crossfade in extended
+// precision, the result scaled by 2^-31 and rounded to a float.
+float defined_quantise(float sample, float foldGain, int32_t mask, int32_t maskNext, float fraction) {
+  const float average = static_cast<float>(static_cast<double>(sample) * foldGain);
+  int32_t fixed = 0;
+  if (!std::isnan(average)) {
+    const double scaled = average * 2147483648.0;
+    fixed = scaled >= 2147483647.0 ? std::numeric_limits<int32_t>::max()
+            : scaled <= -2147483648.0 ? std::numeric_limits<int32_t>::min()
+                                      : static_cast<int32_t>(scaled);
+  }
+  const int32_t coarse = fixed & mask;
+  const int32_t fine = fixed & maskNext;
+  const int32_t blended = static_cast<int32_t>(static_cast<long double>(fine - coarse) * fraction + coarse);
+  return static_cast<float>(blended * 4.656612873077393e-10);
+}
+
+// Groups of one sample (folds below 1) at every depth, whole or not, over
+// samples of every size and sign: tiny, denormal, near full scale, beyond it.
+TEST(Bitgrind, GroupsOfOneSampleMatchTheDefinitionBitForBit) {
+  std::vector<float> samples = {0.0f, -0.0f, 1.0f, -1.0f, 0.99999994f, -0.99999994f, 1.0000001f, 3.0e38f,
+                                -3.0e38f, 1.0e-45f, -1.0e-40f, 4.6566e-10f, -4.6567e-10f};
+  uint32_t bits = 99u;
+  for (int i = 0; i < 4000; i++) {
+    bits = bits * 1664525u + 1013904223u;
+    const float value = std::ldexp(static_cast<float>(bits >> 8) / 16777216.0f, -static_cast<int>(bits % 40));
+    samples.push_back((bits & 128u) != 0 ? -value : value);
+  }
+  samples.resize(4096, 0.25f);
+  for (const char* folds : {"2: 0", "2: 0.5"}) {
+    for (const char* depth : {"1: 24", "1: 12", "1: 1", "1: 7.25", "1: 23.9"}) {
+      Rig rig = undelayed();
+      rig.send(folds);
+      rig.send(depth);
+      const Bitgrind& x = rig.record<Bitgrind>();
+      const std::vector<float> out = rig.run(samples);
+      for (size_t i = 0; i < samples.size(); i++) {
+        const float expected = defined_quantise(samples[i], x.foldGain, x.depthMask, x.depthMaskNext, x.depthFraction);
+        ASSERT_EQ(std::memcmp(&out[i], &expected, sizeof(float)), 0)
+            << folds << " " << depth << " " << samples[i] << " gives " << out[i] << ", not " << expected;
+      }
+    }
+  }
+  Rig defaults = undelayed();  // all 32 bits
+  const std::vector<float> out = defaults.run(samples);
+  for (size_t i = 0; i < samples.size(); i++)
+    ASSERT_EQ(out[i], defined_quantise(samples[i], 1.0f, -1, -1, 0.0f)) << samples[i];
 }
 
 TEST(Bitgrind, RefusesDepthAndFoldsOutsideTheirRanges) {

@@ -4,6 +4,7 @@
 // arctangent, 200 million arguments for the cosine); these are samples of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include "delay_line.h"
 #include "fast_math.h"
+#include "processor_path.h"
 #include "rig.h"
 
 namespace {
@@ -51,6 +53,36 @@ TEST(FastAtan, MatchesTheLibraryAroundItsHardPlaces) {
     for (int i = 0; i < 200000; i++) x = std::nextafter(x, -INFINITY);
     for (int i = 0; i < 400000; i++, x = std::nextafter(x, INFINITY))
       ASSERT_EQ(bits_of(tildefx::saturate_for_line(x)), bits_of(library_line_sample(x))) << x;
+  }
+}
+
+// The batch form as the AVX2 routines compile it.
+TILDEFX_AVX2_ROUTINE void saturate_batch_avx2(const float* x, float* result, int n) {
+  tildefx::saturate_for_line(x, result, n);
+}
+
+// The batch form used by the delays' writes gives the same floats as the
+// one at a time, on the same samples: every 509th bit pattern (batches of
+// odd lengths) and the hard places, on the baseline and the AVX2 routines.
+TEST(FastAtan, BatchesMatchTheLibraryToo) {
+  std::vector<float> batch;
+  for (uint64_t bits = 0; bits <= UINT32_MAX; bits += 509) batch.push_back(float_of_bits(static_cast<uint32_t>(bits)));
+  for (float centre : {-1.0e-6f, 0.0f, 1.0f, -1.0f, 64.0f}) {
+    float x = centre;
+    for (int i = 0; i < 1000; i++) x = std::nextafter(x, -INFINITY);
+    for (int i = 0; i < 2000; i++, x = std::nextafter(x, INFINITY)) batch.push_back(x);
+  }
+  for (bool avx2 : {false, tildefx::use_avx2()}) {
+    std::vector<float> result(batch.size());
+    for (size_t start = 0; start < batch.size(); start += 77) {
+      const int count = static_cast<int>(std::min<size_t>(77, batch.size() - start));
+      if (avx2)
+        saturate_batch_avx2(batch.data() + start, result.data() + start, count);
+      else
+        tildefx::saturate_for_line(batch.data() + start, result.data() + start, count);
+    }
+    for (size_t i = 0; i < batch.size(); i++)
+      ASSERT_EQ(bits_of(result[i]), bits_of(library_line_sample(batch[i]))) << batch[i] << " " << avx2;
   }
 }
 

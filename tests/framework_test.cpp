@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "delay_line.h"
 #include "glide.h"
 #include "held_writes.h"
 #include "interpolate4.h"
+#include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
 
@@ -88,6 +90,17 @@ TEST(Glide, CountedGlideLandsWhenTheCountRunsOut) {
   EXPECT_EQ(blocksLeft, 0);
 }
 
+// The AVX2 routines run where the processor has AVX2, unless the
+// environment asks for the baseline (as one run of the golden test does).
+TEST(ProcessorPath, ChoosesAvx2WhereThereIsAvx2AndNotAskedOtherwise) {
+  __builtin_cpu_init();
+  const bool expected = __builtin_cpu_supports("avx2") && std::getenv("TILDEFX_BASELINE") == nullptr;
+  EXPECT_EQ(tildefx::use_avx2(), expected);
+  host::PerformRoutine baseline = [](host::Word* w) { return w; };
+  host::PerformRoutine avx2 = [](host::Word* w) { return w + 1; };
+  EXPECT_EQ(tildefx::routine_for_processor(baseline, avx2), expected ? avx2 : baseline);
+}
+
 TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {
   // At 44100 Hz, 4410 Hz rounds to m just above 0.1: the tangent branch.
   tildefx::ResonantLowpass below, above;
@@ -100,6 +113,23 @@ TEST(DelayLine, LowpassTakesTheTangentBranchFromATenthOfTheRate) {
   EXPECT_EQ(above.a0, static_cast<float>(1.0 / ((0.75710678f * static_cast<double>(kAbove) + 1.0) +
                                                 static_cast<double>(kAbove) * kAbove)));
   EXPECT_EQ(above.a1, 2.0f * above.a0);
+}
+
+// The coefficients are computed again whenever a setting changes, and kept
+// while none does.
+TEST(DelayLine, LowpassFollowsEveryChangeOfItsSettings) {
+  tildefx::ResonantLowpass kept;
+  const float settings[][3] = {{1000, 0.5f, 44100}, {1000, 0.5f, 44100}, {2000, 0.5f, 44100},
+                               {2000, 0.7f, 44100}, {2000, 0.7f, 48000}, {1000, 0.5f, 44100}};
+  for (const auto& setting : settings) {
+    kept.set(setting[0], setting[1], setting[2]);
+    tildefx::ResonantLowpass fresh;
+    fresh.set(setting[0], setting[1], setting[2]);
+    EXPECT_EQ(kept.a0, fresh.a0) << setting[0] << " " << setting[1] << " " << setting[2];
+    EXPECT_EQ(kept.a1, fresh.a1);
+    EXPECT_EQ(kept.b1, fresh.b1);
+    EXPECT_EQ(kept.b2, fresh.b2);
+  }
 }
 
 TEST(DelayLine, LowpassPassesDirectCurrentAtUnityGain) {
@@ -160,9 +190,10 @@ TEST(WriteStage, TakesBadInputAsSilenceAndKeepsItsStatesFinite) {
 }
 
 // Writes held back behind the reads give what writing each sample at once
-// gives, also when the reads reach the newest samples.
+// gives, also when the reads reach the newest samples, and over blocks
+// longer than the writes held.
 TEST(HeldWrites, ReadsSeeEveryEarlierWriteOfTheChunk) {
-  for (int reach : {1, 2, 3, 5, 40, 100}) {
+  for (int reach : {1, 2, 3, 5, 40, 63, 64, 65, 66, 100, 130}) {
     std::vector<float> held(256, 0.0f), direct(256, 0.0f), in(150), outHeld(150), outDirect(150);
     for (size_t i = 0; i < in.size(); i++) in[i] = static_cast<float>(std::sin(0.1 * static_cast<double>(i)));
     tildefx::WriteStage stage;

@@ -171,6 +171,42 @@ TEST(HostChain, OddBlockSizesAndRebuildsKeepRunning) {
   EXPECT_EQ(rig.record<Overtoner>().sampleRate, 96000.0f);
 }
 
+// A block runs on the caller's vectors when no output shares memory with an
+// input or another output, and through the host's own vectors otherwise:
+// both give the same samples, in any order of calls.
+TEST(HostChain, CallersVectorsAndSharedMemoryGiveTheSameBlocks) {
+  std::vector<float> left(640), right(640);
+  for (size_t i = 0; i < left.size(); i++) {
+    left[i] = static_cast<float>(std::sin(0.01 * static_cast<double>(i)));
+    right[i] = static_cast<float>(std::cos(0.03 * static_cast<double>(i)));
+  }
+  Rig apart("sidesplit~");
+  Rig shared("sidesplit~");
+  apart.send("2: 3");
+  shared.send("2: 3");
+  for (size_t start = 0; start < left.size(); start += 64) {
+    std::vector<float> a(left.begin() + static_cast<long>(start), left.begin() + static_cast<long>(start) + 64);
+    std::vector<float> b(right.begin() + static_cast<long>(start), right.begin() + static_cast<long>(start) + 64);
+    std::vector<float> outA(64), outB(64);
+    const float* in[] = {a.data(), b.data()};
+    float* out[] = {outA.data(), outB.data()};
+    apart.instance().process(in, out);
+    // Every other block writes its outputs over its inputs, the others both
+    // outputs into one vector.
+    float* over[] = {a.data(), b.data()};
+    if (start % 128 == 0) {
+      shared.instance().process(in, over);
+      EXPECT_EQ(a, outA) << start;
+      EXPECT_EQ(b, outB) << start;
+    } else {
+      std::vector<float> sharedOut(64);
+      float* same[] = {sharedOut.data(), sharedOut.data()};
+      shared.instance().process(in, same);
+      EXPECT_EQ(sharedOut, outB) << start;  // the second outlet is written last
+    }
+  }
+}
+
 TEST(HostRuntime, RandIsTheClassicGeneratorStartingAtOne) {
   standin::seed_rand(1);
   EXPECT_EQ(host::rand(), 41);

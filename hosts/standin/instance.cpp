@@ -272,11 +272,59 @@ bool Instance::dsp(float sampleRate, int blockSize, bool inPlace) {
   reinterpret_cast<DspMethod>(bound->method)(d.record, signalPointers.data(), connections.data());
   instance_building_chain() = nullptr;
   d.inChain = true;
+  d.inPlace = inPlace;
+  find_vector_words(d);
   return true;
 }
 
 int Instance::block_size() const { return data_->blockSize; }
 
+namespace {
+// The host's vector with this number: inlets first, then outlets.
+float* host_vector(const Instance::Data& d, size_t vector) {
+  const size_t inlets = d.inletVectors.size();
+  return vector < inlets ? d.inletVectors[vector] : d.outletVectors[vector - inlets];
+}
+
+bool overlap(const float* a, const float* b, size_t n) { return a < b + n && b < a + n; }
+
+// The chain may run on the caller's vectors when no output shares memory with
+// an input or another output (an object reads its inputs while it writes)
+// and outlets do not share the inlets' vectors by request.
+bool can_run_on(const Instance::Data& d, const float* const* inputs, float* const* outputs, size_t n) {
+  if (d.inPlace || n == 0) return false;
+  for (int j = 0; j < d.signalOutlets; j++) {
+    for (int i = 0; i < d.signalInlets; i++)
+      if (overlap(outputs[j], inputs[i], n)) return false;
+    for (int k = 0; k < j; k++)
+      if (overlap(outputs[j], outputs[k], n)) return false;
+  }
+  return true;
+}
+
+// Points every word that holds a signal vector at the vector given for it.
+template <typename VectorFor>
+void point_words(Instance::Data& d, VectorFor vector_for) {
+  for (const Instance::Data::VectorWord& place : d.vectorWords)
+    d.chain[place.entry].words[place.word] = reinterpret_cast<host::Word>(vector_for(place.vector));
+}
+}  // namespace
+
+// Every word of the chain that holds one of the host's signal vectors.
+void find_vector_words(Instance::Data& d) {
+  d.vectorWords.clear();
+  const size_t vectors = d.inletVectors.size() + d.outletVectors.size();
+  for (size_t e = 0; e < d.chain.size(); e++)
+    for (size_t w = 1; w < d.chain[e].words.size(); w++)
+      for (size_t v = 0; v < vectors; v++)
+        if (d.chain[e].words[w] == reinterpret_cast<host::Word>(host_vector(d, v))) {
+          d.vectorWords.push_back({e, w, v});
+          break;
+        }
+}
+
+// Runs the chain on the caller's vectors when it can, without a copy;
+// otherwise copies the inputs into the host's vectors and the outputs out.
 void Instance::process(const float* const* inputs, float* const* outputs) {
   Data& d = *data_;
   const size_t n = static_cast<size_t>(d.blockSize);
@@ -284,7 +332,17 @@ void Instance::process(const float* const* inputs, float* const* outputs) {
     for (int j = 0; j < d.signalOutlets; j++) std::fill(outputs[j], outputs[j] + n, 0.0f);
     return;
   }
-  for (int i = 0; i < d.signalInlets; i++) std::copy(inputs[i], inputs[i] + n, d.inletVectors[static_cast<size_t>(i)]);
+  const size_t inlets = static_cast<size_t>(d.signalInlets);
+  if (can_run_on(d, inputs, outputs, n)) {
+    // The inputs are only read: an object writes its outlets alone.
+    point_words(d, [&](size_t v) {
+      return v < inlets ? const_cast<float*>(inputs[v]) : outputs[v - inlets];
+    });
+    for (ChainEntry& entry : d.chain) entry.perform(entry.words.data());
+    return;
+  }
+  point_words(d, [&](size_t v) { return host_vector(d, v); });
+  for (size_t i = 0; i < inlets; i++) std::copy(inputs[i], inputs[i] + n, d.inletVectors[i]);
   for (ChainEntry& entry : d.chain) entry.perform(entry.words.data());
   for (int j = 0; j < d.signalOutlets; j++) {
     const float* vector = d.outletVectors[static_cast<size_t>(j)];

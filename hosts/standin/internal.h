@@ -49,10 +49,23 @@ struct Instance::Data {
   std::vector<float*> inletVectors;
   std::vector<float*> outletVectors;
   std::vector<ChainEntry> chain;
+  // Where the chain's words hold a signal vector: entry, word, and the vector
+  // (inlets first, then outlets). process points them at the caller's
+  // vectors when it can, and back at the host's own otherwise.
+  struct VectorWord {
+    size_t entry;
+    size_t word;
+    size_t vector;
+  };
+  std::vector<VectorWord> vectorWords;
+  bool inPlace = false;
 };
 
 // The instance whose record this is.
 Instance::Data* data_of(void* record);
+
+// Records where the chain's words hold the host's signal vectors.
+void find_vector_words(Instance::Data& d);
 
 // The object a console line is printed for; set around every call into an
 // object and restored afterwards.

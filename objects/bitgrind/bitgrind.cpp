@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "bitgrind.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 
 namespace {
 
@@ -101,8 +103,10 @@ float group_average(const float* history, int32_t length, int32_t start, int32_t
                     float foldGain) {
   const int32_t count = std::min(groupSize, length - start);
   float sum = 0.0f;
-  for (int32_t i = start; i < start + count; i++)
-    sum = static_cast<float>(static_cast<double>(sum) + history[i]);
+  // A float addition: the sum of two floats rounded to double and then to a
+  // float is their sum rounded straight to a float (a double has more than
+  // twice a float's digits).
+  for (int32_t i = start; i < start + count; i++) sum += history[i];
   if (count == groupSize) return static_cast<float>(static_cast<double>(sum) * foldGain);
   return static_cast<float>(static_cast<double>(sum) * foldGain * groupSize / count);
 }
@@ -139,6 +143,31 @@ float quantise(int32_t fixed, int32_t mask, int32_t maskNext, float fraction) {
   return static_cast<float>(static_cast<int32_t>(blended) * ONE_STEP);
 }
 
+// The same value as quantise(to_fixed_point(sample * gain), mask, ...) with
+// a fraction of 0, for a group of one sample, in integer and float lane
+// operations without a branch, so that the loop over a block vectorises:
+// - the float product is the double product rounded once;
+// - the average's size is read from its bits: at 1.0 or more (infinity
+//   included) the word saturates, above infinity it is NaN and gives 0;
+// - scaling by 2^31 is exact, so the float truncates as the double does;
+// - the masked word has at most 24 significant bits (the average is a
+//   float), so it converts to a float exactly.
+float quantise_alone(float sample, float gain, int32_t mask) {
+  const float average = sample * gain;
+  int32_t bits;
+  std::memcpy(&bits, &average, sizeof bits);
+  const int32_t size = bits & 0x7fffffff;
+  const int32_t notNumber = -static_cast<int32_t>(size > 0x7f800000);  // all bits set where true
+  const int32_t fullScale = -static_cast<int32_t>(size >= 0x3f800000) & ~notNumber;
+  const int32_t negative = bits >> 31;
+  const int32_t insideBits = bits & ~(fullScale | notNumber);
+  float inside;
+  std::memcpy(&inside, &insideBits, sizeof inside);
+  const int32_t truncated = static_cast<int32_t>(inside * 2147483648.0f);
+  const int32_t saturated = fullScale & (std::numeric_limits<int32_t>::max() ^ negative);
+  return static_cast<float>((truncated | saturated) & mask) * static_cast<float>(ONE_STEP);
+}
+
 host::Word* bitgrind_perform(host::Word* w) {
   auto* x = reinterpret_cast<Bitgrind*>(w[1]);
   const float* in = reinterpret_cast<const float*>(w[2]);
@@ -158,12 +187,16 @@ host::Word* bitgrind_perform(host::Word* w) {
   float* history = x->history;
   float* output = x->output;
 
-  for (int32_t i = 0; i < n; i++) output[i] = 0.0f;
   for (int32_t i = 0; i < length - n; i++) history[i] = history[i + n];
   for (int32_t i = 0; i < n; i++) history[length - n + i] = in[i];
 
   // The output block comes from the oldest n samples of the history, in
-  // groups aligned to the start of the block.
+  // groups aligned to the start of the block (each group fills its part of
+  // the block). Groups of one sample at whole bits take the fast way.
+  if (groupSize == 1 && depthFraction == 0.0f) {
+    for (int32_t i = 0; i < n; i++) out[i] = quantise_alone(history[i], foldGain, depthMask);
+    return w + 5;
+  }
   for (int32_t start = 0; start < n; start += groupSize) {
     const float average = group_average(history, length, start, groupSize, foldGain);
     const float held = quantise(to_fixed_point(average), depthMask, depthMaskNext, depthFraction);
@@ -174,6 +207,9 @@ host::Word* bitgrind_perform(host::Word* w) {
   for (int32_t i = 0; i < n; i++) out[i] = output[i];
   return w + 5;
 }
+
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* bitgrind_perform_avx2(host::Word* w) { return bitgrind_perform(w); }
 
 // Both buffers take the new length and are cleared. A buffer the host cannot
 // resize keeps its block, so historyLength falls back to the shorter of the
@@ -198,7 +234,8 @@ void resize_buffers(Bitgrind* x, int32_t length) {
 // is resized, and cleared, only when that span changes: a change between
 // block sizes up to 256 keeps the history and its contents.
 void bitgrind_dsp(Bitgrind* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(bitgrind_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(bitgrind_perform, bitgrind_perform_avx2), x, signals);
   const int32_t n = signals[0]->blockSize;
   const int32_t length = std::max(n, SHORTEST_HISTORY);
   if (length != x->historyLength) resize_buffers(x, length);

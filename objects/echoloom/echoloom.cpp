@@ -14,6 +14,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 
 namespace {
 
@@ -448,9 +449,13 @@ host::Word* echoloom_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* echoloom_perform_avx2(host::Word* w) { return echoloom_perform(w); }
+
 // A rate the loop cannot run at is refused; the object keeps the rate it had.
 void echoloom_dsp(Echoloom* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(echoloom_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(echoloom_perform, echoloom_perform_avx2), x, signals);
   x->vectorSize = static_cast<float>(signals[0]->blockSize);
   if (signals[0]->sampleRate >= LOWEST_SAMPLE_RATE)
     x->sampleRate = signals[0]->sampleRate;

@@ -20,6 +20,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
 
@@ -405,17 +406,33 @@ std::array<tildefx::BlockRamp*, RAMPED_PARAMETERS> ramped_parameters(Grainfall* 
           &x->density,   &x->octaveVariation, &x->grainReversal};
 }
 
+// Samples between grain starts for a grain length and a density. Both
+// change only while they ramp or glide, so the division runs again only
+// when one of them has changed.
+struct GrainInterval {
+  float length = NAN;
+  float density = NAN;
+  float interval = 0.0f;
+
+  float of(float grainLength, float densityNow) {
+    if (grainLength != length || densityNow != density) {
+      length = grainLength;
+      density = densityNow;
+      interval = densityNow > 0.0f ? static_cast<float>(grainLength / (densityNow * 8.0)) : NO_MORE_GRAINS;
+    }
+    return interval;
+  }
+};
+
 // Starts a grain at count t when one is due and a voice is free.
-void start_grain_if_due(Grainfall* x, int32_t t) {
+void start_grain_if_due(Grainfall* x, int32_t t, GrainInterval& interval) {
   const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
   // A grain size of 0 (or one so small that its window step would be
   // infinite) becomes a tiny grain; a density of 0 starts no grains.
   if (x->grainSize.current < FLT_MIN) x->grainSize.current = 0.001f;
   if (x->density.current <= 0.0f) x->density.current = 0.0f;
   const float grainLength = static_cast<float>(x->grainSize.current * 0.5 * reach);
-  x->grainInterval = x->density.current > 0.0f
-                         ? static_cast<float>(grainLength / (x->density.current * 8.0))
-                         : NO_MORE_GRAINS;
+  x->grainInterval = interval.of(grainLength, x->density.current);
   // With all voices busy lastGrainStart stays, so the grain starts as soon
   // as a voice is free.
   if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
@@ -435,9 +452,10 @@ void process_block(Grainfall* x, const float* in, float* out, int n) {
   stage.lowpassHeard = !(x->currentFilterFreq > BYPASS_ABOVE_HZ);
 
   tildefx::HeldWrites writes({x->ringBuffer, x->indexMask}, x->writeIndex, stage, in, out);
+  GrainInterval interval;
   tildefx::run_reads_then_writes(writes, n, [&](int i) {
     const int32_t t = x->sampleCount;
-    start_grain_if_due(x, t);
+    start_grain_if_due(x, t, interval);
     writes.hold(i, 2.0f * x->feedback.current, play_voices(x, t, writes, i));
     x->writeIndex = (x->writeIndex + 1) & x->indexMask;
 
@@ -464,10 +482,14 @@ host::Word* grainfall_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* grainfall_perform_avx2(host::Word* w) { return grainfall_perform(w); }
+
 // Joins the chain and records the block size and rate. A rate the loop
 // cannot run at is refused; the object keeps the rate it had.
 void grainfall_dsp(Grainfall* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(grainfall_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(grainfall_perform, grainfall_perform_avx2), x, signals);
   const float rate = signals[0]->sampleRate;
   if (!(rate >= LOWEST_RATE && rate <= HIGHEST_RATE)) {
     host::error(RATE_ERROR);

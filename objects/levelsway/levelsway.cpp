@@ -10,6 +10,7 @@
 #include "host.h"
 #include "levelsway.h"
 #include "object.h"
+#include "processor_path.h"
 
 namespace {
 
@@ -317,10 +318,14 @@ host::Word* levelsway_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* levelsway_perform_avx2(host::Word* w) { return levelsway_perform(w); }
+
 // The attack and release times hold at whatever rate the host runs: a new
 // rate recomputes both coefficients from the stored times.
 void levelsway_dsp(Levelsway* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(levelsway_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(levelsway_perform, levelsway_perform_avx2), x, signals);
   const float rate = signals[0]->sampleRate;
   if (!(rate > 0.0f) || !std::isfinite(rate)) {
     host::error(RATE_ERROR);

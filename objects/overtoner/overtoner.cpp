@@ -8,6 +8,7 @@
 #include "fast_math.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "overtoner.h"
 
 namespace {
@@ -121,20 +122,31 @@ void process_chunk(const Weights& a, double margin, float normGain, const float*
     if (!clear[i]) out[i] = static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
 }
 
+// The weights of the six levels and their sum, computed again only when a
+// level differs from the one they were computed for.
+void update_weights(Overtoner* x) {
+  const float levels[6] = {x->level1, x->level2, x->level3, x->level4, x->level5, x->level7};
+  bool same = x->weightsKnown != 0;
+  for (int k = 0; k < 6; k++) same = same && levels[k] == x->weightedLevels[k];
+  if (same) return;
+  for (int k = 0; k < 6; k++) {
+    x->weightedLevels[k] = levels[k];
+    x->weights[k] = weight_of(levels[k]);
+  }
+  const float* a = x->weights;
+  x->weightSum = static_cast<float>(static_cast<long double>(a[1]) + a[0] + a[2] + a[3] + a[4] + a[5]);
+  x->weightsKnown = 1;
+}
+
 host::Word* overtoner_perform(host::Word* w) {
   auto* x = reinterpret_cast<Overtoner*>(w[1]);
   const float* in = reinterpret_cast<const float*>(w[2]);
   float* out = reinterpret_cast<float*>(w[3]);
   const int n = static_cast<int>(w[4]);
 
-  Weights a;
-  a.a1 = weight_of(x->level1);
-  a.a2 = weight_of(x->level2);
-  a.a3 = weight_of(x->level3);
-  a.a4 = weight_of(x->level4);
-  a.a5 = weight_of(x->level5);
-  a.a7 = weight_of(x->level7);
-  const float sum = static_cast<float>(static_cast<long double>(a.a2) + a.a1 + a.a3 + a.a4 + a.a5 + a.a7);
+  update_weights(x);
+  const Weights a{x->weights[0], x->weights[1], x->weights[2], x->weights[3], x->weights[4], x->weights[5]};
+  const float sum = x->weightSum;
   x->normGain = sum != 0.0f ? static_cast<float>(1.0 / sum) : 0.0f;
   const float normGain = x->normGain;
 
@@ -144,8 +156,12 @@ host::Word* overtoner_perform(host::Word* w) {
   return w + 5;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* overtoner_perform_avx2(host::Word* w) { return overtoner_perform(w); }
+
 void overtoner_dsp(Overtoner* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(overtoner_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(overtoner_perform, overtoner_perform_avx2), x, signals);
   x->sampleRate = signals[0]->sampleRate;
 }
 

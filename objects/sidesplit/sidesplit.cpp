@@ -2,6 +2,7 @@
 // gain for the mid and one for the side component.
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "sidesplit.h"
 
 namespace {
@@ -76,8 +77,11 @@ host::Word* sidesplit_perform(host::Word* w) {
   return w + 7;
 }
 
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* sidesplit_perform_avx2(host::Word* w) { return sidesplit_perform(w); }
+
 void sidesplit_dsp(Sidesplit* x, host::Signal** signals, short* /*connections*/) {
-  host::dsp_add(sidesplit_perform, 6, reinterpret_cast<host::Word>(x),
+  host::dsp_add(tildefx::routine_for_processor(sidesplit_perform, sidesplit_perform_avx2), 6, reinterpret_cast<host::Word>(x),
                 reinterpret_cast<host::Word>(signals[0]->vector),
                 reinterpret_cast<host::Word>(signals[1]->vector),
                 reinterpret_cast<host::Word>(signals[2]->vector),

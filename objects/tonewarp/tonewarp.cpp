@@ -12,6 +12,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "processor_path.h"
 #include "tonewarp.h"
 
 namespace {
@@ -95,6 +96,7 @@ void* tonewarp_new() {
   x->windowTableLength = LINE_LENGTH;
   x->indexMask = LINE_LENGTH - 1;
   x->writeStage = tildefx::WriteStage{};  // a DC blocker at every gain, no low-pass
+  x->shiftOctave = NAN;  // no pitch ratio computed yet
   // Phases and working indexes start at zero.
   return x;
 }
@@ -295,15 +297,22 @@ host::Word* tonewarp_perform(host::Word* w) {
   const int n = static_cast<int>(w[4]);
 
   x->writeStage.dcBlocker.set_rate(x->sampleRate);
-  x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
-                                        x->intervalTable[x->pitchIndex] -
-                                    1.0);
+  if (x->octave != x->shiftOctave || x->pitchIndex != x->shiftPitchIndex) {
+    x->shiftRate = static_cast<float>(std::pow(2.0, static_cast<double>(x->octave)) *
+                                          x->intervalTable[x->pitchIndex] -
+                                      1.0);
+    x->shiftOctave = x->octave;
+    x->shiftPitchIndex = x->pitchIndex;
+  }
   if (n > 0) process_block(x, in, out, n);
 
   tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
   x->feedback.end_block();
   return w + 5;
 }
+
+// The same routine, compiled for processors with AVX2.
+TILDEFX_AVX2_ROUTINE host::Word* tonewarp_perform_avx2(host::Word* w) { return tonewarp_perform(w); }
 
 // A depth glide counts its second in blocks. When the block size changes
 // while one runs, the count is converted so that the glide still lasts the
@@ -316,7 +325,8 @@ void keep_depth_glide_length(Tonewarp* x, float newBlockSize) {
 }
 
 void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
-  tildefx::add_perform_one_in_one_out(tonewarp_perform, x, signals);
+  tildefx::add_perform_one_in_one_out(
+      tildefx::routine_for_processor(tonewarp_perform, tonewarp_perform_avx2), x, signals);
   const float blockSize = static_cast<float>(signals[0]->blockSize);
   float sampleRate = signals[0]->sampleRate;
   if (!(sampleRate >= LOWEST_SAMPLE_RATE)) {

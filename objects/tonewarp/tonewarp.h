@@ -30,6 +30,8 @@ struct Tonewarp {
   float windowIndex1;
   float windowIndex2;
   float shiftRate;  // pitch ratio - 1
+  float shiftOctave;       // the octave and interval shiftRate was computed
+  int32_t shiftPitchIndex; // for: it is computed again only when one changes
   int32_t windowTableLength;  // steps of the crossfade window: -1 up to +1 and back
   int32_t readIndex1;
   int32_t readIndex2;
