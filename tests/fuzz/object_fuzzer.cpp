@@ -24,7 +24,7 @@ namespace {
 // the delays take bad samples as silence, the memoryless objects pass them
 // on in the same sample, and the others hold them in a group or a window.
 long recovery_length(const std::string& object) {
-  if (object == "bitgrind~") return 1 << 16;
+  if (object == "bitgrind~") return 2 * 256;  // two groups of the longest fold
   if (object == "levelsway~") return 64;
   if (object == "overtoner~" || object == "sidesplit~") return 1;
   return 0;
