@@ -178,31 +178,6 @@ bool sanitizer_refused(const std::string& console) {
 
 }  // namespace
 
-Channels test_input(int channels, size_t length) {
-  Channels input(static_cast<size_t>(channels), std::vector<float>(length, 0.0f));
-  const size_t sounding = length - length / 4;
-  uint32_t noise = 12345;
-  for (size_t c = 0; c < input.size(); c++) {
-    double phase = 0.0;
-    for (size_t i = 0; i < sounding; i++) {
-      const double t = static_cast<double>(i) / static_cast<double>(sounding);
-      phase += 2.0 * M_PI * (110.0 * (1.0 + 0.25 * static_cast<double>(c)) * std::pow(16.0, t)) / 44100.0;
-      noise = noise * 1664525u + 1013904223u;
-      const double burst = (i / 4096) % 3 == 1 ? 0.9 : 0.35;
-      const double grain = (static_cast<double>(noise >> 8) / 16777216.0 - 0.5) * 0.05;
-      input[c][i] = static_cast<float>(burst * std::sin(phase) + grain);
-    }
-  }
-  return input;
-}
-
-std::string test_folder() {
-  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-  const std::string folder = testing::TempDir() + "tildefx_pd_" + std::to_string(getpid()) + "_" + info->name();
-  mkdir(folder.c_str(), 0755);
-  return folder;
-}
-
 PdRun render_in_pd(const RenderCase& renderCase, const std::string& folder) {
   const std::string inPath = folder + "/in.wav";
   const std::string outPath = folder + "/pd-out.wav";
@@ -247,26 +222,6 @@ PdRun open_in_pd(const std::vector<std::string>& patches, long memoryLimitKib) {
   result.console = run.output;
   result.skipped = sanitizer_refused(run.output);
   return result;
-}
-
-std::string first_difference(const Channels& expected, const Channels& actual) {
-  if (expected.size() != actual.size())
-    return std::to_string(expected.size()) + " channels expected, " + std::to_string(actual.size()) + " found";
-  for (size_t c = 0; c < expected.size(); c++) {
-    if (expected[c].size() != actual[c].size())
-      return "channel " + std::to_string(c) + ": " + std::to_string(expected[c].size()) + " samples expected, " +
-             std::to_string(actual[c].size()) + " found";
-    for (size_t i = 0; i < expected[c].size(); i++) {
-      if (std::memcmp(&expected[c][i], &actual[c][i], sizeof(float)) != 0) {
-        std::ostringstream text;
-        text.precision(9);
-        text << "channel " << c << ", sample " << i << ": " << expected[c][i] << " expected, " << actual[c][i]
-             << " found";
-        return text.str();
-      }
-    }
-  }
-  return "";
 }
 
 std::vector<std::string> error_lines(const std::string& console) {

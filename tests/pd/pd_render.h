@@ -39,10 +39,6 @@ struct PdRun {
   bool skipped = false;  // the externals of a sanitizer build could not be loaded
 };
 
-// A test signal: a sweep, a few louder bursts and a quiet tail, the same on
-// every run; channel c is shifted in frequency so stereo channels differ.
-Channels test_input(int channels, size_t length);
-
 PdRun render_in_pd(const RenderCase& renderCase, const std::string& folder);
 Channels render_with_tildefx(const RenderCase& renderCase, const std::string& folder, std::string& console);
 
@@ -52,12 +48,6 @@ PdRun open_in_pd(const std::vector<std::string>& patches, long memoryLimitKib = 
 
 // True in a sanitizer build, whose runtimes are preloaded into pd.
 bool sanitizer_build();
-
-// A fresh folder for one test's files.
-std::string test_folder();
-
-// "" when the two are equal to the bit, else where they first differ.
-std::string first_difference(const Channels& expected, const Channels& actual);
 
 // Lines of the console text that start with "error".
 std::vector<std::string> error_lines(const std::string& console);

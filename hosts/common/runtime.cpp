@@ -1,6 +1,7 @@
-// The runtime operations: memory from the C library, the assist text copy,
-// atom values and the generator behind rand. This file stays apart from Pd's
-// header, which takes the name t_resizebytes for a macro of its own.
+// The runtime operations of the plug-in hosts (Pd, LV2): memory from the C
+// library, the assist text copy, atom values and the generator behind rand.
+// This file stays apart from Pd's header, which takes the name t_resizebytes
+// for a macro of its own.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@
 namespace host {
 
 namespace {
-// One generator per external, as each has its own copy of this library:
+// One generator per plug-in, as each has its own copy of this library:
 // an instance that draws from it gets the same numbers as in the stand-in host.
 uint32_t randState = 1;
 }  // namespace

@@ -1,0 +1,35 @@
+// The host interface on LV2: what a plug-in's entry point hands the adapter.
+// Each object is one LV2 plug-in library; its ports come from the object's
+// .ttl in the bundle, turned into a PortInfo table at build time
+// (lv2_port_table.cpp), so the Turtle stays the one place they are written.
+#pragma once
+
+#include <lv2/core/lv2.h>
+
+#include <cstdint>
+
+namespace lv2_host {
+
+enum class PortKind { AudioIn, AudioOut, Control, Notes };
+
+struct PortInfo {
+  PortKind kind;
+  const char* symbol;     // "time"; for a one-number message, its selector
+  int inlet;              // Control: the float inlet it feeds, or -1
+  const char* selectors;  // Control: "12tet just" for a port whose value 0, 1, ...
+                          // sends a message without argument; else null
+  float defaultValue;     // Control: the value the object starts with
+};
+
+struct ObjectInfo {
+  const char* name;  // "grainfall~"
+  const char* uri;
+  const PortInfo* ports;  // in port index order
+  uint32_t portCount;
+};
+
+// The descriptor of the plug-in whose object is `object` and whose main
+// registers its class; index 0 only.
+const LV2_Descriptor* descriptor(uint32_t index, const ObjectInfo& object, int (*objectMain)());
+
+}  // namespace lv2_host

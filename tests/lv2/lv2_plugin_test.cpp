@@ -1,0 +1,193 @@
+// The plug-ins loaded in-process through lilv: a changed control reaches the
+// object as its message before the run, once; what the object refuses is
+// logged and changes nothing; MIDI notes become note lists; any block size
+// works, and a constant one sounds as the stand-in host does at that size.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "lv2_world.h"
+#include "rig.h"
+
+namespace {
+
+const size_t LENGTH = 16384;
+
+Channels input_for(const std::string& object, size_t length = LENGTH) {
+  return test_input(object == "sidesplit" ? 2 : 1, length, 256);
+}
+
+// Cuts the input into pieces of pieceLength, hands piece k to process(k,
+// piece) and joins what it returns.
+template <typename Process>
+Channels in_pieces(const Channels& input, size_t pieceLength, Process process) {
+  Channels output;
+  for (size_t k = 0; k * pieceLength < input[0].size(); k++) {
+    Channels piece;
+    for (const std::vector<float>& channel : input)
+      piece.emplace_back(channel.begin() + static_cast<long>(k * pieceLength),
+                         channel.begin() + static_cast<long>(std::min(channel.size(), (k + 1) * pieceLength)));
+    const Channels out = process(k, piece);
+    output.resize(out.size());
+    for (size_t c = 0; c < out.size(); c++) output[c].insert(output[c].end(), out[c].begin(), out[c].end());
+  }
+  return output;
+}
+
+// The input through a stand-in host instance: messages[k] are sent before
+// piece k.
+Channels render_in_pieces(const std::string& object, const Channels& input, int blockSize,
+                          const std::vector<std::vector<std::string>>& messages, size_t pieceLength) {
+  Rig rig(object + "~", 44100.0f, blockSize);
+  const Channels output = in_pieces(input, pieceLength, [&](size_t k, const Channels& piece) {
+    if (k < messages.size())
+      for (const std::string& message : messages[k]) rig.send(message);
+    return rig.run_channels(piece);
+  });
+  rig.console();
+  return output;
+}
+
+// The input through the LV2 instance in blocks of 64, with change(k) called
+// before piece k.
+template <typename Change>
+Channels run_in_pieces(Lv2Instance& plugin, const Channels& input, size_t pieceLength, Change change) {
+  return in_pieces(input, pieceLength, [&](size_t k, const Channels& piece) {
+    change(k);
+    return plugin.run(piece, {64});
+  });
+}
+
+TEST(Lv2Plugin, AChangedControlIsItsMessageBeforeTheRun) {
+  const Channels input = input_for("echoloom");
+  Lv2Instance plugin("echoloom");
+  ASSERT_TRUE(plugin.created());
+  const Channels output = run_in_pieces(plugin, input, 4096, [&](size_t k) {
+    if (k == 1) plugin.set("time", 40.0f);
+    if (k == 2) plugin.set("lfoDepth", 60.0f);
+    if (k == 3) plugin.set("time", 250.0f);
+  });
+  EXPECT_EQ(plugin.log(), std::vector<std::string>{});
+  const Channels expected =
+      render_in_pieces("echoloom", input, 64, {{}, {"time 40"}, {"lfoDepth 60"}, {"time 250"}}, 4096);
+  EXPECT_EQ(first_difference(expected, output), "");
+}
+
+TEST(Lv2Plugin, ARefusedValueIsLoggedOnceAndChangesNothing) {
+  const Channels input = input_for("echoloom");
+  Lv2Instance refused("echoloom");
+  Lv2Instance untouched("echoloom");
+  ASSERT_TRUE(refused.created() && untouched.created());
+  refused.set("time", 6000.0f);
+  refused.set("feedback", NAN);
+  const Channels output = refused.run(input, {64});
+  EXPECT_EQ(refused.log(), (std::vector<std::string>{"error: echoloom~: time value must be >= 1.0 ms and <= 5000.0 ms.",
+                                                     "error: echoloom~: 'feedback' needs a finite number"}));
+  EXPECT_EQ(first_difference(untouched.run(input, {64}), output), "");
+}
+
+TEST(Lv2Plugin, ChoicesAndInletsReachTheirMethods) {
+  Lv2Instance grainfall("grainfall");
+  ASSERT_TRUE(grainfall.created());
+  grainfall.set("intonation", 0.0f);
+  grainfall.run(input_for("grainfall", 256), {64});
+  grainfall.set("intonation", 2.0f);
+  grainfall.run(input_for("grainfall", 256), {64});
+  EXPECT_EQ(grainfall.log(), (std::vector<std::string>{"grainfall~: 12tet intonation.",
+                                                       "error: grainfall~: 'intonation' takes a whole number from 0 to 1"}));
+  Lv2Instance levelsway("levelsway");
+  ASSERT_TRUE(levelsway.created());
+  levelsway.set("threshold", 10.0f);
+  levelsway.set("rmsDetect", 1.0f);
+  levelsway.run(input_for("levelsway", 256), {64});
+  EXPECT_EQ(levelsway.log(), (std::vector<std::string>{"error: levelsway~: threshold value must be >= -96.0dB and <= 0.0dB.",
+                                                       "levelsway~: RMS Level Detect Mode."}));
+}
+
+TEST(Lv2Plugin, NotesBecomeNoteListsAtTheStartOfTheirRun) {
+  const Channels input = input_for("grainfall", 32768);
+  Lv2Instance plugin("grainfall");
+  ASSERT_TRUE(plugin.created());
+  const Channels output = run_in_pieces(plugin, input, 4096, [&](size_t k) {
+    if (k == 1) plugin.midi(0x90, 60, 100);
+    if (k == 2) plugin.midi(0x91, 67, 90);  // any channel
+    if (k == 4) plugin.midi(0x80, 60, 64);
+    if (k == 5) {
+      plugin.midi(0x90, 67, 0);  // velocity 0: released
+      plugin.midi(0x90, 76, 100);
+    }
+  });
+  EXPECT_EQ(plugin.log(), std::vector<std::string>{});
+  const Channels expected = render_in_pieces(
+      "grainfall", input, 64, {{}, {"60 100"}, {"67 90"}, {}, {"60 0"}, {"67 0", "76 100"}}, 4096);
+  EXPECT_EQ(first_difference(expected, output), "");
+}
+
+TEST(Lv2Plugin, AConstantBlockSizeSoundsAsTheStandInHostAtThatSize) {
+  for (const std::string& object : all_objects()) {
+    for (int blockSize : {64, 300}) {
+      const Channels input = input_for(object);
+      Lv2Instance plugin(object);
+      ASSERT_TRUE(plugin.created()) << object;
+      EXPECT_EQ(first_difference(render_in_pieces(object, input, blockSize, {}, LENGTH), plugin.run(input, {blockSize})),
+                "") << object << " in blocks of " << blockSize;
+    }
+  }
+}
+
+// Objects whose sound does not depend on how the input is cut into blocks.
+TEST(Lv2Plugin, AnyBlockSizeFromOneUpWorks) {
+  for (const std::string object : {"sidesplit", "overtoner"}) {
+    const Channels input = input_for(object);
+    Lv2Instance plugin(object);
+    ASSERT_TRUE(plugin.created());
+    EXPECT_EQ(first_difference(render_in_pieces(object, input, 64, {}, LENGTH), plugin.run(input, {1, 7, 64, 13, 300, 2})),
+              "") << object;
+  }
+  // The others run too, with the dsp method rebuilt as blocks grow.
+  for (const std::string& object : all_objects()) {
+    Lv2Instance plugin(object);
+    ASSERT_TRUE(plugin.created());
+    const Channels output = plugin.run(input_for(object, 4096), {1, 5, 700, 64, 0, 1024, 3});
+    for (const std::vector<float>& channel : output)
+      for (float sample : channel) ASSERT_TRUE(std::isfinite(sample)) << object;
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Resident address space of this process, in bytes.
+size_t address_space() {
+  std::ifstream statm("/proc/self/statm");
+  size_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+#endif
+
+TEST(Lv2Plugin, AFailedAllocationFailsInstantiation) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
+#else
+  find_plugin("echoloom");  // the bundle is loaded before the limit
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Room for a few MiB, not for echoloom~'s 24.
+    const rlim_t limit = address_space() + 12u * 1024u * 1024u;
+    const rlimit limits = {limit, limit};
+    setrlimit(RLIMIT_AS, &limits);
+    Lv2Instance plugin("echoloom");
+    _exit(plugin.created() ? 1 : 0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "echoloom~ was created without the memory it needs";
+#endif
+}
+
+}  // namespace
