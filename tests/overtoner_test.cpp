@@ -31,6 +31,19 @@ TEST(Overtoner, AllPartialsAtFullLevelAverageThePolynomials) {
   EXPECT_NEAR(out[2], -0.5 / 6.0, 1e-7);
 }
 
+// Far beyond any audio, the seventh partial alone would overflow a float.
+TEST(Overtoner, HugeFiniteInputGivesFiniteOutput) {
+  Rig rig("overtoner~");
+  for (const char* message : {"p1 0", "p2 0", "p3 0", "p4 0", "p5 0", "p7 0"}) rig.send(message);
+  const auto out = rig.run({131072.0f, 1e10f, 3e38f, -131072.0f, -1e20f, NAN});
+  for (size_t i = 0; i < 5; i++) EXPECT_TRUE(std::isfinite(out[i])) << i << ": " << out[i];
+  EXPECT_GT(out[0], 1e36f);
+  EXPECT_EQ(out[1], out[0]);
+  EXPECT_EQ(out[2], out[0]);
+  EXPECT_EQ(out[4], out[3]);
+  EXPECT_TRUE(std::isnan(out[5]));
+}
+
 TEST(Overtoner, SecondPartialDoublesTheFrequencyOfACosine) {
   Rig rig("overtoner~");
   for (const char* message : {"p1 -60", "p2 0", "p3 -60", "p4 -60", "p5 -60", "p7 -60"}) rig.send(message);

@@ -98,13 +98,20 @@ constexpr double SUM_MARGIN = 0x1p-49;
 // vectorises) finds each sample's float from the double sum and marks it
 // clear when both ends of the margin round alike and |s| <= 1; the few
 // others are then summed in extended precision. The chunk's input is copied
-// first, since the output may be the input's memory.
+// first (held within the limit), since the output may be the input's memory.
 constexpr int CHUNK = 64;
+
+// Input beyond ±2^17 is held there: T7 of a larger sample, up to six times,
+// passes the largest float, and finite input must give finite output. No
+// audio comes near it; a NaN passes unchanged.
+constexpr float INPUT_LIMIT = 131072.0f;
+
+float held_within_limit(float s) { return s > INPUT_LIMIT ? INPUT_LIMIT : s < -INPUT_LIMIT ? -INPUT_LIMIT : s; }
 
 void process_chunk(const Weights& a, double margin, float normGain, const float* in, float* out, int n) {
   float input[CHUNK];
   int32_t clear[CHUNK];
-  for (int i = 0; i < n; i++) input[i] = in[i];
+  for (int i = 0; i < n; i++) input[i] = held_within_limit(in[i]);
   for (int i = 0; i < n; i++) {
     const float s = input[i];
     const Partials t = chebyshev(s);

@@ -25,6 +25,8 @@ struct Chain {
   int blockSize = 0;
   std::vector<std::vector<std::vector<float>>> inBlocks;   // [instance][inlet]
   std::vector<std::vector<std::vector<float>>> outBlocks;  // [instance][outlet]
+  std::vector<std::vector<const float*>> inPointers;       // the blocks' data, for process
+  std::vector<std::vector<float*>> outPointers;
 };
 
 // One instance for an object whose signal inlets match the file's channels,
@@ -79,10 +81,16 @@ bool start_chain(Chain& chain, float sampleRate, int blockSize) {
   const size_t n = static_cast<size_t>(blockSize);
   chain.inBlocks.clear();
   chain.outBlocks.clear();
+  chain.inPointers.clear();
+  chain.outPointers.clear();
   for (auto& instance : chain.instances) {
     if (!instance->dsp(sampleRate, blockSize)) return false;
     chain.inBlocks.emplace_back(static_cast<size_t>(instance->signal_inlets()), std::vector<float>(n));
     chain.outBlocks.emplace_back(static_cast<size_t>(instance->signal_outlets()), std::vector<float>(n));
+    chain.inPointers.emplace_back();
+    chain.outPointers.emplace_back();
+    for (std::vector<float>& block : chain.inBlocks.back()) chain.inPointers.back().push_back(block.data());
+    for (std::vector<float>& block : chain.outBlocks.back()) chain.outPointers.back().push_back(block.data());
   }
   chain.blockSize = blockSize;
   return true;
@@ -118,16 +126,12 @@ void process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFra
   const size_t n = static_cast<size_t>(chain.blockSize);
   size_t outChannel = 0;
   for (size_t k = 0; k < chain.instances.size(); k++) {
-    std::vector<const float*> inPointers;
-    std::vector<float*> outPointers;
     for (size_t i = 0; i < chain.inBlocks[k].size(); i++) {
       std::vector<float>& block = chain.inBlocks[k][i];
       const size_t channel = chain.perChannel ? k : i;
       for (size_t frame = 0; frame < n; frame++) block[frame] = frames.input[frame * inChannels + channel];
-      inPointers.push_back(block.data());
     }
-    for (std::vector<float>& block : chain.outBlocks[k]) outPointers.push_back(block.data());
-    chain.instances[k]->process(inPointers.data(), outPointers.data());
+    chain.instances[k]->process(chain.inPointers[k].data(), chain.outPointers[k].data());
     for (const std::vector<float>& block : chain.outBlocks[k]) {
       for (size_t frame = 0; frame < n; frame++) frames.output[frame * outChannels + outChannel] = block[frame];
       outChannel++;
