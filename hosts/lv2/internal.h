@@ -38,7 +38,6 @@ struct Control {
   host::Method method = nullptr; // one-number message or float inlet
   int inlet = 0;                 // for proxy_getinlet: 0, or the float inlet
   std::vector<host::Method> choices;  // messages without argument, by value
-  std::string name;              // "'time'", "inlet 2"
   std::string finiteError;       // printed for NaN and infinities
   std::string choiceError;       // printed for a value with no choice
 };

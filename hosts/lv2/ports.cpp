@@ -36,6 +36,7 @@ bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
   Control control;
   control.port = index;
   control.lastValue = port.defaultValue;
+  std::string name = std::string("'") + port.symbol + "'";
   if (port.selectors != nullptr) {
     std::istringstream words(port.selectors);
     std::string selector;
@@ -45,21 +46,19 @@ bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
       control.choices.push_back(method);
     }
     if (control.choices.empty()) return report_missing("message for each value");
-    control.name = std::string("'") + port.symbol + "'";
-    control.choiceError = control.name + " takes a whole number from 0 to " +
+    control.choiceError = name + " takes a whole number from 0 to " +
                           std::to_string(control.choices.size() - 1);
   } else if (port.inlet >= 0) {
     auto inlet = objectClass.floatInlets.find(port.inlet);
     if (inlet == objectClass.floatInlets.end()) return report_missing("inlet " + std::to_string(port.inlet));
     control.method = inlet->second;
     control.inlet = port.inlet;
-    control.name = "inlet " + std::to_string(port.inlet) + " ('" + port.symbol + "')";
+    name = "inlet " + std::to_string(port.inlet) + " (" + name + ")";
   } else {
     control.method = find_binding(objectClass, port.symbol, host::ARG_FLOAT);
-    if (control.method == nullptr) return report_missing(std::string("message '") + port.symbol + "'");
-    control.name = std::string("'") + port.symbol + "'";
+    if (control.method == nullptr) return report_missing("message " + name);
   }
-  control.finiteError = control.name + " needs a finite number";
+  control.finiteError = name + " needs a finite number";
   plugin.controls.push_back(std::move(control));
   return true;
 }
