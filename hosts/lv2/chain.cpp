@@ -27,17 +27,17 @@ bool arguments_in_usual_order(const Plugin& plugin, int blockSize) {
 }
 }  // namespace
 
-bool build_chain(Plugin& plugin, int blockSize) {
+void build_chain(Plugin& plugin, int blockSize) {
   const host::Class::Bound* dsp = find_dsp(*plugin.objectClass);
   plugin.perform = nullptr;
   plugin.wordCount = 0;
   plugin.dspBlockSize = blockSize;
-  if (dsp == nullptr) return false;
+  if (dsp == nullptr) return;
   const size_t count = plugin.inputs.size() + plugin.outputs.size();
   host::Signal signals[MAX_PERFORM_ARGUMENTS];
   host::Signal* pointers[MAX_PERFORM_ARGUMENTS];
   short connections[MAX_PERFORM_ARGUMENTS];
-  if (count > MAX_PERFORM_ARGUMENTS) return false;
+  if (count > MAX_PERFORM_ARGUMENTS) return;
   for (size_t i = 0; i < count; i++) {
     float* vector = i < plugin.inputs.size() ? const_cast<float*>(plugin.inputs[i])
                                              : plugin.outputs[i - plugin.inputs.size()];
@@ -48,12 +48,11 @@ bool build_chain(Plugin& plugin, int blockSize) {
   plugin.inDsp = true;
   reinterpret_cast<DspMethod>(dsp->method)(plugin.record, pointers, connections);
   plugin.inDsp = false;
-  if (arguments_in_usual_order(plugin, blockSize)) return true;
+  if (arguments_in_usual_order(plugin, blockSize)) return;
   // An object that adds nothing has said why.
   if (plugin.perform != nullptr)
     print_error("the perform routine's arguments are not the record, the vectors and the block size");
   plugin.perform = nullptr;
-  return false;
 }
 
 void run_chain(Plugin& plugin, int blockSize) {

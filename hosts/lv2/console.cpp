@@ -14,9 +14,10 @@ thread_local Plugin* currentPlugin = nullptr;
 
 // Outside an instance there is no log: lines go to stderr.
 LV2_Log_Logger noLog{};
-}  // namespace
 
-void print_line(bool isError, const char* format, ...) {
+// One console line, "error: NAME: TEXT" or "NAME: TEXT", in the current
+// instance's log.
+LV2_LOG_FUNC(2, 3) void print_line(bool isError, const char* format, ...) {
   LV2_Log_Logger* logger = currentPlugin != nullptr ? &currentPlugin->logger : &noLog;
   const bool inRun = currentPlugin != nullptr && currentPlugin->running;
   const LV2_URID type = inRun ? logger->Trace : isError ? logger->Error : logger->Note;
@@ -27,6 +28,7 @@ void print_line(bool isError, const char* format, ...) {
 }
 
 const char* current_name() { return currentPlugin != nullptr ? currentPlugin->object->name : "tildefx"; }
+}  // namespace
 
 Plugin* current_plugin() { return currentPlugin; }
 

@@ -92,10 +92,7 @@ class CallContext {
  private:
   Plugin* saved_;
 };
-// One console line, "error: NAME: TEXT" or "NAME: TEXT", in the current
-// instance's log.
-void print_line(bool isError, const char* format, ...) LV2_LOG_FUNC(2, 3);
-const char* current_name();
+// One console line, "error: NAME: TEXT", in the current instance's log.
 void print_error(const char* text);
 
 // Ports: matching the object's inlets and bindings, at instantiation; the
@@ -104,9 +101,9 @@ bool bind_ports(Plugin& plugin);
 void deliver_control_changes(Plugin& plugin);
 void deliver_notes(Plugin& plugin);
 
-// The chain: runs the dsp method for this block size; false if the perform
-// routine's arguments are not record, vectors and block size.
-bool build_chain(Plugin& plugin, int blockSize);
+// The chain: runs the dsp method for this block size; no perform routine
+// if its arguments are not record, vectors and block size.
+void build_chain(Plugin& plugin, int blockSize);
 void run_chain(Plugin& plugin, int blockSize);
 
 }  // namespace lv2_host
