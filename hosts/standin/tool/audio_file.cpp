@@ -1,7 +1,6 @@
 #include "audio_file.h"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <vector>

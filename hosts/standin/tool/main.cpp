@@ -1,5 +1,4 @@
 // tildefx: runs the objects on audio files, and tells what they offer.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,10 +56,8 @@ int run_render(const std::vector<std::string>& args) {
     if (takesValue && i + 1 >= args.size()) return usage_error(arg + " needs a value");
     double number = 0.0;
     if (arg == "--block") {
-      if (!tildefx_tool::parse_finite_number(args[++i], number) || number != std::floor(number) || number < 1 ||
-          number > tildefx_tool::MAX_BLOCK_SIZE)
+      if (!tildefx_tool::parse_count(args[++i], tildefx_tool::MAX_BLOCK_SIZE, options.blockSize))
         return usage_error("--block needs a whole number from 1 to 65536");
-      options.blockSize = static_cast<int>(number);
     } else if (arg == "--rate") {
       if (!tildefx_tool::parse_finite_number(args[++i], number) || number <= 0 || number > 1.0e7)
         return usage_error("--rate needs a sample rate in Hz above 0");
@@ -70,11 +67,9 @@ int run_render(const std::vector<std::string>& args) {
         return usage_error("--tail needs a number of seconds from 0 to 86400");
       options.tailSeconds = number;
     } else if (arg == "--max-channels") {
-      if (!tildefx_tool::parse_finite_number(args[++i], number) || number != std::floor(number) || number < 1 ||
-          number > tildefx_tool::MAX_CHANNELS_LIMIT)
+      if (!tildefx_tool::parse_count(args[++i], tildefx_tool::MAX_CHANNELS_LIMIT, options.maxChannels))
         return usage_error("--max-channels needs a whole number from 1 to " +
                            std::to_string(tildefx_tool::MAX_CHANNELS_LIMIT));
-      options.maxChannels = static_cast<int>(number);
     } else if (arg == "--score") {
       options.scorePath = args[++i];
     } else if (arg == "--format") {

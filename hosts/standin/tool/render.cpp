@@ -143,10 +143,11 @@ void process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFra
 // the end of a file that could not tell its length.
 void read_block(AudioReader& reader, int64_t start, size_t count, int64_t& inputFrames, std::vector<float>& input) {
   const size_t channels = static_cast<size_t>(reader.channels());
-  input.assign(count * channels, 0.0f);
+  input.resize(count * channels);
   const int64_t left = inputFrames < 0 ? static_cast<int64_t>(count) : std::max<int64_t>(0, inputFrames - start);
   const size_t wanted = std::min(count, static_cast<size_t>(left));
   const size_t got = wanted > 0 ? reader.read(input.data(), wanted) : 0;
+  std::fill(input.begin() + static_cast<long>(got * channels), input.end(), 0.0f);
   if (inputFrames < 0 && got < count) inputFrames = start + static_cast<int64_t>(got);
 }
 }  // namespace

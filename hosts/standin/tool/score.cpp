@@ -13,6 +13,13 @@ bool parse_finite_number(const std::string& text, double& number) {
   return standin::parse_number(text, number) && std::isfinite(number);
 }
 
+bool parse_count(const std::string& text, int most, int& count) {
+  double number = 0.0;
+  if (!parse_finite_number(text, number) || number != std::floor(number) || number < 1 || number > most) return false;
+  count = static_cast<int>(number);
+  return true;
+}
+
 namespace {
 
 bool parse_time(std::string token, double sampleRate, int64_t& sample) {

@@ -29,6 +29,8 @@ bool parse_dsp_directive(const std::string& text, DspChange& change, std::string
 
 // Reads a whole text as a finite number.
 bool parse_finite_number(const std::string& text, double& number);
+// Reads a whole text as a whole number from 1 to most.
+bool parse_count(const std::string& text, int most, int& count);
 
 constexpr int MAX_BLOCK_SIZE = 65536;
 
