@@ -113,7 +113,7 @@ bool read_header(AudioReader::State& s, uint32_t& dataBytes, std::string& reason
       s.sampleRate = static_cast<int>(little_endian(fmt + 4, 4));
       s.bits = static_cast<int>(little_endian(fmt + 14, 2));
     }
-    if (std::fseek(s.file, static_cast<long>(size - kept + (size & 1)), SEEK_CUR) != 0) {
+    if (_fseeki64(s.file, static_cast<int64_t>(size) - kept + (size & 1), SEEK_CUR) != 0) {
       reason = "damaged chunk";
       return false;
     }
@@ -146,10 +146,11 @@ std::unique_ptr<AudioReader> AudioReader::open(const std::string& path, std::str
   }
   // The frames the data chunk holds, as far as the file reaches: a size left
   // at 0 or too large by a writer that stopped early does not matter.
-  const long dataStart = std::ftell(s.file);
-  std::fseek(s.file, 0, SEEK_END);
-  const int64_t inFile = std::ftell(s.file) - dataStart;
-  std::fseek(s.file, dataStart, SEEK_SET);
+  // 64-bit positions: a long holds only 2 GiB on Windows.
+  const int64_t dataStart = _ftelli64(s.file);
+  _fseeki64(s.file, 0, SEEK_END);
+  const int64_t inFile = _ftelli64(s.file) - dataStart;
+  _fseeki64(s.file, dataStart, SEEK_SET);
   const int64_t frameBytes = static_cast<int64_t>(s.channels) * (s.bits / 8);
   const int64_t declared = dataBytes == 0 ? inFile : static_cast<int64_t>(dataBytes);
   s.frames = (declared < inFile ? declared : inFile) / frameBytes;
