@@ -4,7 +4,6 @@
 // line through a resonant low-pass, a DC blocker (above unity gain) and an
 // arctangent; the feedback polarity can be switched, and freeze makes the
 // line loop what it holds.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
