@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "delay_line.h"
+#include "processor_path.h"
 #include "standin.h"
 
 namespace {
@@ -313,11 +314,10 @@ std::string format(const char* pattern, double value) {
   return text;
 }
 
-// Which copy of the perform routines ran (the objects choose it the same way).
+// Which copy of the perform routines ran: the objects' own choice.
 const char* routines() {
-  __builtin_cpu_init();
-  if (!__builtin_cpu_supports("avx2")) return "baseline (no AVX2 here)";
-  return std::getenv("TILDEFX_BASELINE") != nullptr ? "baseline (TILDEFX_BASELINE set)" : "AVX2";
+  if (tildefx::use_avx2()) return "AVX2";
+  return std::getenv("TILDEFX_BASELINE") != nullptr ? "baseline (TILDEFX_BASELINE set)" : "baseline (no AVX2 here)";
 }
 
 std::string cpu_model() {

@@ -302,9 +302,7 @@ inline double exp10_estimate(double y) {
   const int64_t whole = static_cast<int64_t>(n);
   const int64_t octaves = whole >> 6;  // floor(n / 64), also for negative n; |octaves| <= 54
   // 2^octaves, written as its bits: exponent field octaves + 1023, no fraction.
-  const uint64_t scaleBits = static_cast<uint64_t>(octaves + 1023) << 52;
-  double scale;
-  std::memcpy(&scale, &scaleBits, sizeof scale);
+  const double scale = double_of((octaves + 1023) << 52);
   return EXP2_TABLE.value[whole & (EXP2_STEPS - 1)] * series * scale;
 }
 

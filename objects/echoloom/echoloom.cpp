@@ -4,7 +4,6 @@
 // line through a resonant low-pass, a DC blocker (above unity gain) and an
 // arctangent; the feedback polarity can be switched, and freeze makes the
 // line loop what it holds.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -68,15 +67,6 @@ float* allocate_samples(size_t count) {
 // 2 pi as the tables use it: 8 atan(1), with atan(1) rounded to a float.
 float two_pi() { return static_cast<float>(8.0 * static_cast<float>(std::atan(1.0))); }
 
-// Entry k of the triangle table: -1 at the start, +1 in the middle. The
-// crossfade of the two heads computes its weights with it rather than read
-// them (see crossfade_heads).
-float triangle_entry(int32_t k) {
-  const double step = static_cast<float>(k);
-  const double n = static_cast<float>(LINE_LENGTH);
-  return static_cast<float>(k < LINE_LENGTH / 2 ? 4.0 * step / n - 1.0 : 3.0 - 4.0 * step / n);
-}
-
 // The five waveform tables, one cycle of each shape over LINE_LENGTH
 // entries. They never change, so every instance of the process reads the
 // same ones (20 MiB), filled by the first creation; until then they take no
@@ -98,7 +88,7 @@ bool fill_tables(WaveformTables& tables) {
     const double step = static_cast<float>(k);
     tables.sine[k] = static_cast<float>(std::sin(step * twoPi / n));
     tables.square[k] = k < half ? 1.0f : -1.0f;
-    tables.triangle[k] = triangle_entry(k);
+    tables.triangle[k] = tildefx::crossfade_triangle(k, LINE_LENGTH);
     tables.rampUp[k] = static_cast<float>(2.0 * step / n - 1.0);
     tables.rampDown[k] = static_cast<float>(1.0 - 2.0 * step / n);
   }
@@ -379,12 +369,10 @@ float read_fraction(float position) {
 
 // Each head is weighted by (1 + triangle) / 2 of its own cycle position: 0
 // at the start of its cycle, 1 in the middle, the two weights adding to 1.
-// The entries are computed, not read: the table is 4 MiB, and each sample's
-// two entries lie half of it apart and move on by a cache line or more per
-// sample, a cache miss each.
+// The triangle is the triangle table's, computed rather than read.
 float crossfade_heads(const Echoloom* x, float head1, float head2) {
-  const double weight1 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase1));
-  const double weight2 = 1.0 + triangle_entry(static_cast<int32_t>(x->phase2));
+  const double weight1 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(x->phase1), LINE_LENGTH);
+  const double weight2 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(x->phase2), LINE_LENGTH);
   const float sum = static_cast<float>(weight2 * head2 + weight1 * head1);
   return static_cast<float>(sum * 0.5);
 }

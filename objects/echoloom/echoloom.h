@@ -38,7 +38,7 @@ struct Echoloom {
   float* lfoTable;        // one of the five tables below
   float* sineTable;
   float* squareTable;
-  float* triangleTable;   // also the crossfade window of the two heads
+  float* triangleTable;   // its values also weight the two heads' crossfade
   float* rampUpTable;
   float* rampDownTable;
   float targetFilterFreq;  // Hz

@@ -29,6 +29,7 @@ void* overtoner_new() {
   x->level5 = 0.0f;
   x->level7 = 0.0f;
   x->normGain = 0.0f;
+  std::fill(x->weightedLevels, x->weightedLevels + 6, NAN);  // no weights computed yet
   return x;
 }
 
@@ -133,7 +134,7 @@ void process_chunk(const Weights& a, double margin, float normGain, const float*
 // level differs from the one they were computed for.
 void update_weights(Overtoner* x) {
   const float levels[6] = {x->level1, x->level2, x->level3, x->level4, x->level5, x->level7};
-  bool same = x->weightsKnown != 0;
+  bool same = true;
   for (int k = 0; k < 6; k++) same = same && levels[k] == x->weightedLevels[k];
   if (same) return;
   for (int k = 0; k < 6; k++) {
@@ -142,7 +143,6 @@ void update_weights(Overtoner* x) {
   }
   const float* a = x->weights;
   x->weightSum = static_cast<float>(static_cast<long double>(a[1]) + a[0] + a[2] + a[3] + a[4] + a[5]);
-  x->weightsKnown = 1;
 }
 
 host::Word* overtoner_perform(host::Word* w) {

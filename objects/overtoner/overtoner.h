@@ -16,9 +16,8 @@ struct Overtoner {
   float level7;
   float normGain;
   // The weights the perform routine derived from the levels, and the levels
-  // they are for (in the order 1, 2, 3, 4, 5, 7): they are recomputed only
-  // when a level has changed.
-  int32_t weightsKnown;
+  // they are for (in the order 1, 2, 3, 4, 5, 7; NaN before the first
+  // block): they are recomputed only when a level has changed.
   float weightedLevels[6];
   float weights[6];
   float weightSum;

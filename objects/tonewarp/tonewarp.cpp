@@ -165,17 +165,6 @@ float wrap_phase(float phase, float halfWidth) {
   return phase;
 }
 
-// Step i of the crossfade window: -1 at step 0, rising to +1 in the middle
-// and falling back. It is computed rather than read from a table: a 4 MiB
-// table, whose two entries per sample lie half of it apart and move on by a
-// cache line or more per sample, missed the cache every time. i * 4 / 2^20
-// and the subtraction are exact (multiples of 2^-18 below 4), so the value
-// is the one rounding to a float of the exact triangle.
-float window_entry(int32_t i) {
-  const double step = 4.0 / LINE_LENGTH;
-  return static_cast<float>(i < LINE_LENGTH / 2 ? i * step - 1.0 : 3.0 - i * step);
-}
-
 // Where a wrapped phase falls in the window table: -L at its start, 0 in the
 // middle, L at its end, which is its start again. A phase within (-L, L]
 // gives a position within [0, T], so each wrap takes at most one step.
@@ -265,8 +254,10 @@ void process_block(Tonewarp* x, const float* in, float* out, int n) {
     const float tap1 = read_tap(line, tap1Place);
     const float tap2 = read_tap(line, tap2Place);
     // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
-    const double weighted1 = tap1 * (1.0 + window_entry(static_cast<int32_t>(windowIndex1)));
-    const double weighted2 = tap2 * (1.0 + window_entry(static_cast<int32_t>(windowIndex2)));
+    const double weight1 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(windowIndex1), LINE_LENGTH);
+    const double weight2 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(windowIndex2), LINE_LENGTH);
+    const double weighted1 = tap1 * weight1;
+    const double weighted2 = tap2 * weight2;
     const float sum = static_cast<float>(weighted1 + weighted2);
     writes.hold(i, static_cast<float>(2.0 * feedback), static_cast<float>(0.5 * sum));
     writeIndex = (writeIndex + 1) & mask;
