@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "delay_line.h"
+#include "object_list.h"
 #include "processor_path.h"
 #include "standin.h"
 
@@ -134,32 +135,27 @@ class Runner {
     instance_->dsp(static_cast<float>(RATE), blockSize);
     for (const std::string& message : setting.messages) instance_->send_text(message);
     standin::take_console_lines();
-    for (int i = 0; i < instance_->signal_inlets(); i++) inPointers_.push_back(nullptr);
-    outBlocks_.assign(static_cast<size_t>(instance_->signal_outlets()), std::vector<float>(block_));
-    for (auto& block : outBlocks_) outPointers_.push_back(block.data());
   }
   bool ok() const { return instance_ != nullptr; }
 
   void run_block() {
     const std::vector<float>& signal = test_signal();
     if (position_ + block_ > signal.size()) position_ = 0;
-    for (auto& pointer : inPointers_) pointer = signal.data() + position_;
-    instance_->process(inPointers_.data(), outPointers_.data());
+    for (int i = 0; i < instance_->signal_inlets(); i++)
+      std::copy_n(signal.data() + position_, block_, instance_->inlet_vector(i));
+    instance_->run();
     position_ += block_;
   }
   // Runs long enough for delays to fill and grains to sound.
   void warm_up(double seconds) {
     for (double done = 0.0; done < seconds * RATE; done += static_cast<double>(block_)) run_block();
   }
-  const float* output() const { return outBlocks_[0].data(); }
+  const float* output() const { return instance_->outlet_vector(0); }
 
  private:
   std::unique_ptr<standin::Instance> instance_;
   size_t block_;
   size_t position_ = 0;
-  std::vector<const float*> inPointers_;
-  std::vector<std::vector<float>> outBlocks_;
-  std::vector<float*> outPointers_;
 };
 
 void BM_Object(benchmark::State& state, const Setting& setting) {
@@ -221,13 +217,14 @@ void BM_Create(benchmark::State& state, const char* object) {
   state.counters["instance_bytes"] = static_cast<double>(held);
 }
 
-BENCHMARK_CAPTURE(BM_Create, grainfall, "grainfall~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, echoloom, "echoloom~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, tonewarp, "tonewarp~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, levelsway, "levelsway~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, bitgrind, "bitgrind~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, sidesplit, "sidesplit~")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Create, overtoner, "overtoner~")->Unit(benchmark::kMicrosecond);
+// BM_Create/NAME for every object, without its "~".
+void register_creation_benchmarks() {
+  for (const char* object : OBJECT_NAMES) {
+    const std::string name = object;
+    benchmark::RegisterBenchmark(("BM_Create/" + name.substr(0, name.size() - 1)).c_str(), BM_Create, object)
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
 
 // ---- The tool ------------------------------------------------------------------
 
@@ -415,12 +412,12 @@ void MarkdownReporter::write(const std::string& path, int repetitions) const {
 
   file << "\n| object | creating one instance (µs) | in library atans | heap an instance holds |\n";
   file << "|---|---:|---:|---:|\n";
-  for (const char* object : {"grainfall", "echoloom", "tonewarp", "levelsway", "bitgrind", "sidesplit", "overtoner"}) {
-    const std::string name = std::string("BM_Create/") + object;
+  for (const std::string object : OBJECT_NAMES) {
+    const std::string name = "BM_Create/" + object.substr(0, object.size() - 1);
     const double micros = real_time(name);
     if (micros == 0.0) continue;
     const double bytes = counter(name, "instance_bytes");
-    file << "| `" << object << "~` | " << format("%.2f", micros) << " | "
+    file << "| `" << object << "` | " << format("%.2f", micros) << " | "
          << format("%.0f", atan > 0.0 ? micros * 1000.0 / atan : 0.0) << " | "
          << (bytes >= 1048576.0 ? format("%.2f MiB", bytes / 1048576.0) : format("%.0f bytes", bytes)) << " |\n";
   }
@@ -462,6 +459,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; i++)
     if (std::string(argv[i]).rfind("--benchmark_repetitions=", 0) == 0)
       repetitions = std::atoi(argv[i] + std::string("--benchmark_repetitions=").size());
+  register_creation_benchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   MarkdownReporter reporter;

@@ -1,6 +1,8 @@
 // The host interface: every operation an object may call, and the types the
-// host and the objects pass to each other. Object sources include this header
-// and nothing from a host; each host provides its own implementation of it.
+// host and the objects pass to each other, laid out as the host lays them
+// out (docs/host-interface.md gives every size and offset). Object sources
+// include this header and nothing from a host; each host provides its own
+// implementation of it.
 #pragma once
 
 #include <cstddef>
@@ -8,10 +10,62 @@
 
 namespace host {
 
-// Begins every instance record. Only the host reads or writes it.
-struct ObjectHeader {
-  void* hostInstance;
+// The host packs the structures it shares with a plug-in to 2 bytes on
+// 32-bit Windows; elsewhere they take their natural alignment. The host's
+// `long` is 32 bits on every target it runs on, so it is int32_t here.
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(push, 2)
+#endif
+
+struct Symbol {
+  char* name;
+  void* thing;
 };
+
+// Begins every instance record: the host's object header (method list,
+// magic number, inlet and outlet lists) and its signal fields. The host
+// fills it; objects never read or write it.
+struct ObjectHeader {
+  void* methods;
+  int32_t magic;
+  void* inlets;
+  void* outlets;
+  int32_t signalInlets;
+  void* proxy;
+  int32_t disabled;
+  int16_t count;
+  int16_t misc;
+};
+
+enum AtomType : int16_t { ATOM_NOTHING = 0, ATOM_LONG = 1, ATOM_FLOAT = 2, ATOM_SYMBOL = 3 };
+
+union AtomValue {
+  int32_t integer;  // ATOM_LONG
+  float number;     // ATOM_FLOAT
+  Symbol* symbol;   // ATOM_SYMBOL
+  void* object;
+};
+
+// One element of a list message.
+struct Atom {
+  int16_t type;  // an AtomType
+  AtomValue value;
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(pop)
+static_assert(sizeof(void*) == 4 && sizeof(ObjectHeader) == 32 && sizeof(Atom) == 6 && sizeof(Symbol) == 8,
+              "32-bit Windows: the host's 32-byte header and 6-byte atom");
+static_assert(offsetof(ObjectHeader, signalInlets) == 16 && offsetof(ObjectHeader, count) == 28 &&
+                  offsetof(Atom, value) == 2,
+              "32-bit Windows: fields where the host has them");
+#else
+static_assert(sizeof(void*) == 8 && sizeof(ObjectHeader) == 56 && sizeof(Atom) == 16 && sizeof(Symbol) == 16,
+              "64-bit targets: the header's and the atom's fields at their natural sizes");
+static_assert(offsetof(ObjectHeader, signalInlets) == 32 && offsetof(ObjectHeader, count) == 52 &&
+                  offsetof(Atom, value) == 8,
+              "64-bit targets: fields at their natural alignment");
+#endif
 
 // A registered object class; its contents belong to the host.
 struct Class;
@@ -21,15 +75,6 @@ struct Signal {
   int32_t blockSize;
   float* vector;
   float sampleRate;
-};
-
-enum class AtomType { Long, Float, Symbol };
-
-// One element of a list message.
-struct Atom {
-  AtomType type;
-  double number;     // Long and Float
-  const char* word;  // Symbol
 };
 
 // One word of a perform routine's argument vector: a pointer or an integer.
@@ -44,7 +89,7 @@ using PerformRoutine = Word* (*)(Word* w);
 //   "assist"           void assist(Record*, void* box, int kind, int index, char* text)
 //   one float          void method(Record*, double value)     (addmess kind 2, addftx, addfloat)
 //   no argument        void method(Record*)
-//   "list"             void list(Record*, int argc, Atom* argv)
+//   "list"             void list(Record*, Symbol* selector, short count, Atom* atoms)
 //   int                void method(Record*, int32_t value)    (addint)
 using Method = void (*)();
 
@@ -82,10 +127,12 @@ int32_t atom_getlong(const Atom* atom);
 void dsp_add(PerformRoutine perform, int count, ...);
 void z_dsp_free(void* record);
 
-// Console lines and text.
-void error(const char* text);
-void post(const char* text);
-void sprintf(char* buffer, const char* text);
+// Console lines and text, formatted as printf formats them. An object's
+// texts are fixed, and some hold '%': they are always passed as the
+// argument of "%s", never as the format.
+void error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void post(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int sprintf(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Memory.
 void* sysmem_newptr(long size);

@@ -6,7 +6,7 @@ namespace tildefx {
 
 bool check_range(double value, double minimum, double maximum, const char* errorText) {
   if (value >= minimum && value <= maximum) return true;
-  host::error(errorText);
+  host::error("%s", errorText);
   return false;
 }
 
@@ -24,7 +24,7 @@ void write_assist(int kind, int index, char* text, std::initializer_list<const c
                   std::initializer_list<const char*> outletTexts) {
   const char* chosen =
       text_for_index(kind == host::ASSIST_OUTLET ? outletTexts : inletTexts, index);
-  if (chosen != nullptr) host::sprintf(text, chosen);
+  if (chosen != nullptr) host::sprintf(text, "%s", chosen);
 }
 
 void add_perform_one_in_one_out(host::PerformRoutine perform, void* record, host::Signal** signals) {

@@ -266,11 +266,10 @@ TEST(Bitgrind, OddBlockSizesStayInsideTheBuffers) {
       }
     }
   }
+  // A block of no samples writes nothing (the vectors are empty: the
+  // sanitizer build sees any write).
   Rig empty("bitgrind~", 44100.0f, 0);
-  float sample = 0.5f;
-  float* vector = &sample;
-  empty.instance().process(&vector, &vector);
-  EXPECT_EQ(sample, 0.5f);
+  EXPECT_TRUE(empty.instance().run());
 }
 
 TEST(Bitgrind, BlockSizesUpTo256KeepTheHistoryLongerOnesClearIt) {

@@ -244,10 +244,7 @@ TEST(GrainfallEngine, SameOutputForAnyBlockSizeAndInPlace) {
   }
   Rig empty("grainfall~", 44100.0f, 0);
   empty.send("feedback 100");
-  float unused = 0.0f;
-  const float* in[] = {&unused};
-  float* out[] = {&unused};
-  empty.instance().process(in, out);
+  empty.instance().run();
   EXPECT_EQ(state(empty).feedback.current, 0.5f);  // a block of 0 samples still ends the ramps
 }
 

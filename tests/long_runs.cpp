@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "grainfall/grainfall.h"
+#include "object_list.h"
 #include "standin.h"
 
 namespace {
@@ -59,14 +60,15 @@ struct Extremes {
 
 // Runs samples through a one-in, one-out instance; the last second must sound.
 Extremes run_for(standin::Instance& instance, int64_t samples, int64_t from = 0) {
-  std::vector<float> in(BLOCK), out(BLOCK);
-  const float* inPointer = in.data();
-  float* outPointer = out.data();
+  std::vector<float> in(BLOCK);
   Extremes seen;
   for (int64_t start = from; start < from + samples; start += BLOCK) {
     fill_input(in, start);
-    instance.process(&inPointer, &outPointer);
-    for (float sample : out) {
+    std::copy(in.begin(), in.end(), instance.inlet_vector(0));
+    instance.run();
+    const float* out = instance.outlet_vector(0);
+    for (int i = 0; i < BLOCK; i++) {
+      const float sample = out[i];
       seen.allFinite = seen.allFinite && std::isfinite(sample);
       seen.peak = std::max(seen.peak, std::fabs(sample));
       if (start > from + samples - 44100 && sample != 0.0f) seen.soundsAtEnd = true;
@@ -131,16 +133,15 @@ long resident_kib() {
 
 void many_instances() {
   const int COUNT = 10000;
-  for (const char* object :
-       {"grainfall~", "echoloom~", "tonewarp~", "levelsway~", "bitgrind~", "sidesplit~", "overtoner~"}) {
+  for (const char* object : OBJECT_NAMES) {
     const auto started = std::chrono::steady_clock::now();
     long afterWarmUp = 0;
     for (int k = 0; k < COUNT; k++) {
       auto instance = make(object, {});
-      std::vector<float> in(BLOCK, 0.5f), out(BLOCK);
-      std::vector<const float*> ins(static_cast<size_t>(instance->signal_inlets()), in.data());
-      std::vector<float*> outs(static_cast<size_t>(instance->signal_outlets()), out.data());
-      if (k % 100 == 0) instance->process(ins.data(), outs.data());
+      if (k % 100 == 0) {
+        for (int i = 0; i < instance->signal_inlets(); i++) std::fill_n(instance->inlet_vector(i), BLOCK, 0.5f);
+        instance->run();
+      }
       instance.reset();
       if (k == 99) afterWarmUp = resident_kib();
     }

@@ -100,12 +100,10 @@ TEST(Overtoner, InPlaceAndEmptyBlocks) {
   for (size_t i = 0; i < ramp.size(); i++) ramp[i] = static_cast<float>(i) / 150.0f - 1.0f;
   EXPECT_EQ(separate.run(ramp), shared.run(ramp));
 
+  // A block of no samples writes nothing (the vectors are empty: the
+  // sanitizer build sees any write).
   Rig empty("overtoner~", 44100.0f, 0);
-  float untouched = 7.0f;
-  const float* in = &untouched;
-  float* out = &untouched;
-  empty.instance().process(&in, &out);
-  EXPECT_EQ(untouched, 7.0f);
+  EXPECT_TRUE(empty.instance().run());
 }
 
 TEST(Overtoner, RecordsRateInDsp) {

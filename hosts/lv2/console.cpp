@@ -10,40 +10,21 @@
 namespace lv2_host {
 
 namespace {
-thread_local Plugin* currentPlugin = nullptr;
-
-// Outside an instance there is no log: lines go to stderr.
-LV2_Log_Logger noLog{};
-
-// One console line, "error: NAME: TEXT" or "NAME: TEXT", in the current
-// instance's log.
-LV2_LOG_FUNC(2, 3) void print_line(bool isError, const char* format, ...) {
-  LV2_Log_Logger* logger = currentPlugin != nullptr ? &currentPlugin->logger : &noLog;
-  const bool inRun = currentPlugin != nullptr && currentPlugin->running;
-  const LV2_URID type = inRun ? logger->Trace : isError ? logger->Error : logger->Note;
+LV2_LOG_FUNC(3, 4) void log_line(LV2_Log_Logger* logger, LV2_URID type, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
   lv2_log_vprintf(logger, type, format, arguments);
   va_end(arguments);
 }
-
-const char* current_name() { return currentPlugin != nullptr ? currentPlugin->object->name : "tildefx"; }
 }  // namespace
 
-Plugin* current_plugin() { return currentPlugin; }
-
-CallContext::CallContext(Plugin* plugin) : saved_(currentPlugin) { currentPlugin = plugin; }
-
-CallContext::~CallContext() { currentPlugin = saved_; }
-
-void print_error(const char* text) { print_line(true, "error: %s: %s\n", current_name(), text); }
+void print_to_log(const core::Context& context, bool isError, const char* text) {
+  Plugin* plugin = context.instance != nullptr ? static_cast<Plugin*>(context.instance->adapter) : nullptr;
+  // Outside an instance there is no log: lines go to stderr.
+  LV2_Log_Logger noLog{};
+  LV2_Log_Logger* logger = plugin != nullptr ? &plugin->logger : &noLog;
+  const LV2_URID type = plugin != nullptr && plugin->running ? logger->Trace : isError ? logger->Error : logger->Note;
+  log_line(logger, type, "%s%s: %s\n", isError ? "error: " : "", core::current_name(), text);
+}
 
 }  // namespace lv2_host
-
-namespace host {
-
-void error(const char* text) { lv2_host::print_error(text); }
-
-void post(const char* text) { lv2_host::print_line(false, "%s: %s\n", lv2_host::current_name(), text); }
-
-}  // namespace host

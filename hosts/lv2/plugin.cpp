@@ -1,10 +1,10 @@
 // The LV2 side of one plug-in: instantiate runs the object's new routine
-// and binds its ports, run delivers what changed and runs the perform
-// routine over the host's buffers, cleanup runs the free routine.
+// and binds its ports, run delivers what changed and runs the object's
+// chain over the host's buffers, cleanup runs the free routine.
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -13,11 +13,9 @@
 namespace lv2_host {
 
 namespace {
-using NewRoutine = void* (*)();
-using FreeRoutine = void (*)(void*);
-
 const ObjectInfo* theObject = nullptr;
 int (*theMain)() = nullptr;
+host::Class* theClass = nullptr;
 
 const void* find_feature(const LV2_Feature* const* features, const char* uri) {
   for (; features != nullptr && *features != nullptr; features++)
@@ -25,13 +23,13 @@ const void* find_feature(const LV2_Feature* const* features, const char* uri) {
   return nullptr;
 }
 
-void free_record(Plugin& plugin) {
-  if (plugin.record == nullptr) return;
-  CallContext context(&plugin);
-  if (plugin.objectClass->freeRoutine != nullptr)
-    reinterpret_cast<FreeRoutine>(plugin.objectClass->freeRoutine)(plugin.record);
-  std::free(plugin.record);
-  plugin.record = nullptr;
+// The class, registered by running the plug-in's main the first time.
+host::Class* load_class() {
+  if (theClass == nullptr) {
+    core::set_console(print_to_log);
+    theClass = core::load_class(theObject->name, theMain);
+  }
+  return theClass;
 }
 
 // Builds the instance; false, with what it got released, when the object
@@ -42,25 +40,21 @@ bool create(Plugin& plugin, double sampleRate, const LV2_Feature* const* feature
   lv2_log_logger_init(&plugin.logger, const_cast<LV2_URID_Map*>(map), const_cast<LV2_Log_Log*>(log));
   if (map != nullptr) plugin.midiEvent = map->map(map->handle, LV2_MIDI__MidiEvent);
   plugin.object = theObject;
-  plugin.sampleRate = sampleRate;
-  CallContext context(&plugin);
-  plugin.objectClass = load_class(*theObject, theMain);
-  if (plugin.objectClass == nullptr) return false;
-  void* record = reinterpret_cast<NewRoutine>(plugin.objectClass->newRoutine)();
-  if (record == nullptr || record != plugin.record) {
-    // A new routine that returns null has released what it got.
-    std::free(plugin.record);
-    plugin.record = nullptr;
-    print_error("the object could not be created");
-    return false;
-  }
-  if (!bind_ports(plugin)) {
-    free_record(plugin);
-    return false;
-  }
+  plugin.sampleRate = static_cast<float>(sampleRate);
+  if (load_class() == nullptr) return false;
+  plugin.instance = core::create_instance(theClass, &plugin);
+  if (plugin.instance == nullptr) return false;
+  core::CallScope scope(theClass, plugin.instance);
+  if (!bind_ports(plugin)) return false;
   if (plugin.notesPort != UINT32_MAX && plugin.midiEvent == 0)
-    print_error("the host maps no URIDs: MIDI notes are ignored");
+    core::print_line(true, "the host maps no URIDs: MIDI notes are ignored");
   return true;
+}
+
+void cleanup(LV2_Handle handle) {
+  Plugin* plugin = static_cast<Plugin*>(handle);
+  if (plugin->instance != nullptr) core::free_instance(plugin->instance);
+  delete plugin;
 }
 
 LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double sampleRate, const char* /*bundlePath*/,
@@ -72,17 +66,15 @@ LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double sampleRate, 
   try {
     created = create(*plugin, sampleRate, features);
   } catch (const std::bad_alloc&) {
-    CallContext context(plugin);
-    print_error("no memory for the instance");
-    free_record(*plugin);
+    core::print_line(true, "no memory for the instance");
   }
   if (created) return plugin;
-  delete plugin;
+  cleanup(plugin);
   return nullptr;
 }
 
-void connect_port(LV2_Handle instance, uint32_t port, void* data) {
-  Plugin& plugin = *static_cast<Plugin*>(instance);
+void connect_port(LV2_Handle handle, uint32_t port, void* data) {
+  Plugin& plugin = *static_cast<Plugin*>(handle);
   for (size_t i = 0; i < plugin.inputPorts.size(); i++)
     if (plugin.inputPorts[i] == port) plugin.inputs[i] = static_cast<const float*>(data);
   for (size_t i = 0; i < plugin.outputPorts.size(); i++)
@@ -112,28 +104,22 @@ class RunningFlag {
   Plugin& plugin_;
 };
 
-// The dsp method runs again only when a block is larger than any before: it
-// may size the object's buffers to the block.
-void run(LV2_Handle instance, uint32_t sampleCount) {
-  Plugin& plugin = *static_cast<Plugin*>(instance);
-  CallContext context(&plugin);
+// The chain runs on the core's vectors, one block of the run's length; the
+// dsp method runs again whenever that length changes.
+void run(LV2_Handle handle, uint32_t sampleCount) {
+  Plugin& plugin = *static_cast<Plugin*>(handle);
+  core::Instance& instance = *plugin.instance;
   RunningFlag running(plugin);
   if (!audio_connected(plugin) || sampleCount > static_cast<uint32_t>(INT32_MAX)) return;
   const int n = static_cast<int>(sampleCount);
-  if (n > plugin.dspBlockSize) build_chain(plugin, n);
+  if (n != instance.blockSize || instance.chain.empty())
+    core::build_chain_on_own_vectors(instance, plugin.sampleRate, n, false);
   deliver_control_changes(plugin);
   deliver_notes(plugin);
-  if (plugin.perform != nullptr) {
-    run_chain(plugin, n);
-  } else {
-    for (float* output : plugin.outputs) std::memset(output, 0, sizeof(float) * sampleCount);
-  }
-}
-
-void cleanup(LV2_Handle instance) {
-  Plugin* plugin = static_cast<Plugin*>(instance);
-  free_record(*plugin);
-  delete plugin;
+  for (size_t i = 0; i < plugin.inputs.size(); i++) std::copy_n(plugin.inputs[i], n, instance.vectors[i]);
+  core::run_chain(instance);
+  for (size_t j = 0; j < plugin.outputs.size(); j++)
+    std::copy_n(instance.vectors[plugin.inputs.size() + j], n, plugin.outputs[j]);
 }
 
 LV2_Descriptor theDescriptor = {nullptr, instantiate, connect_port, nullptr, run, nullptr, cleanup, nullptr};

@@ -3,7 +3,8 @@
 // without argument; before each run, a control whose value changed since it
 // was last delivered is delivered again, so the object checks its range and
 // starts its ramps and glides as in any host. MIDI notes become the object's
-// note lists.
+// note lists. Every message is made at instantiation: a run only changes
+// their numbers.
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 
@@ -16,49 +17,44 @@
 namespace lv2_host {
 
 namespace {
-using FloatMethod = void (*)(void*, double);
-using BareMethod = void (*)(void*);
-using ListMethod = void (*)(void*, int, host::Atom*);
-
-host::Method find_binding(const host::Class& objectClass, const std::string& selector, int kind) {
-  for (const host::Class::Bound& bound : objectClass.bindings)
-    if (bound.selector == selector && bound.kind == kind) return bound.method;
-  return nullptr;
-}
-
 bool report_missing(const std::string& what) {
-  print_error(("the object has no " + what + " for its port").c_str());
+  core::print_line(true, "the object has no %s for its port", what.c_str());
   return false;
 }
 
+core::Message number_message(int inlet, const std::string& selector) {
+  core::Message message;
+  message.inlet = inlet;
+  message.selector = selector;
+  message.arguments.resize(1);
+  message.arguments[0].isNumber = true;
+  return message;
+}
+
 bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
-  const host::Class& objectClass = *plugin.objectClass;
+  const host::Class& objectClass = *plugin.instance->objectClass;
   Control control;
   control.port = index;
   control.lastValue = port.defaultValue;
-  std::string name = std::string("'") + port.symbol + "'";
   if (port.selectors != nullptr) {
     std::istringstream words(port.selectors);
-    std::string selector;
-    while (words >> selector) {
-      host::Method method = find_binding(objectClass, selector, host::ARG_END);
-      if (method == nullptr) return report_missing("message '" + selector + "'");
-      control.choices.push_back(method);
+    for (std::string selector; words >> selector;) {
+      const core::Binding* binding = core::find_binding(objectClass, selector.c_str());
+      if (binding == nullptr || binding->kind != host::ARG_END) return report_missing("message '" + selector + "'");
+      core::Message choice;
+      choice.selector = selector;
+      control.choices.push_back(choice);
     }
     if (control.choices.empty()) return report_missing("message for each value");
-    control.choiceError = name + " takes a whole number from 0 to " +
-                          std::to_string(control.choices.size() - 1);
   } else if (port.inlet >= 0) {
-    auto inlet = objectClass.floatInlets.find(port.inlet);
-    if (inlet == objectClass.floatInlets.end()) return report_missing("inlet " + std::to_string(port.inlet));
-    control.method = inlet->second;
-    control.inlet = port.inlet;
-    name = "inlet " + std::to_string(port.inlet) + " (" + name + ")";
+    if (objectClass.floatInlets.count(port.inlet) == 0) return report_missing("inlet " + std::to_string(port.inlet));
+    control.message = number_message(port.inlet, "float");
   } else {
-    control.method = find_binding(objectClass, port.symbol, host::ARG_FLOAT);
-    if (control.method == nullptr) return report_missing("message " + name);
+    const core::Binding* binding = core::find_binding(objectClass, port.symbol);
+    if (binding == nullptr || binding->kind != host::ARG_FLOAT)
+      return report_missing(std::string("message '") + port.symbol + "'");
+    control.message = number_message(0, port.symbol);
   }
-  control.finiteError = name + " needs a finite number";
   plugin.controls.push_back(std::move(control));
   return true;
 }
@@ -69,18 +65,16 @@ uint32_t bits_of(float value) {
   return bits;
 }
 
-void deliver(Plugin& plugin, const Control& control, float value) {
-  if (!std::isfinite(value)) {
-    print_error(control.finiteError.c_str());
-  } else if (!control.choices.empty()) {
-    if (value >= 0.0f && value < static_cast<float>(control.choices.size()))
-      reinterpret_cast<BareMethod>(control.choices[static_cast<size_t>(value)])(plugin.record);
-    else
-      print_error(control.choiceError.c_str());
+void deliver(Plugin& plugin, Control& control, float value) {
+  if (control.choices.empty()) {
+    control.message.arguments[0].number = value;
+    core::deliver(*plugin.instance, control.message);
+  } else if (value >= 0.0f && value < static_cast<float>(control.choices.size())) {
+    core::deliver(*plugin.instance, control.choices[static_cast<size_t>(value)]);
   } else {
-    plugin.currentInlet = control.inlet;
-    reinterpret_cast<FloatMethod>(control.method)(plugin.record, value);
-    plugin.currentInlet = 0;
+    core::CallScope scope(plugin.instance->objectClass, plugin.instance);
+    core::print_line(true, "'%s' takes a whole number from 0 to %d", plugin.object->ports[control.port].symbol,
+                     static_cast<int>(control.choices.size()) - 1);
   }
 }
 
@@ -89,10 +83,19 @@ void deliver_note(Plugin& plugin, const uint8_t* message, uint32_t size) {
   if (size < 3) return;
   const uint8_t type = lv2_midi_message_type(message);
   if (type != LV2_MIDI_MSG_NOTE_ON && type != LV2_MIDI_MSG_NOTE_OFF) return;
-  const double velocity = type == LV2_MIDI_MSG_NOTE_ON ? message[2] : 0.0;
-  host::Atom atoms[2] = {{host::AtomType::Long, static_cast<double>(message[1]), nullptr},
-                         {host::AtomType::Long, velocity, nullptr}};
-  reinterpret_cast<ListMethod>(plugin.listMethod)(plugin.record, 2, atoms);
+  plugin.note.arguments[0].number = message[1];
+  plugin.note.arguments[1].number = type == LV2_MIDI_MSG_NOTE_ON ? message[2] : 0.0;
+  core::deliver(*plugin.instance, plugin.note);
+}
+
+bool bind_notes(Plugin& plugin, uint32_t index) {
+  const core::Instance& instance = *plugin.instance;
+  if (instance.listInlets == 0) return report_missing("list inlet");
+  plugin.notesPort = index;
+  plugin.note = number_message(core::inlet_count(instance) - instance.listInlets, "list");
+  plugin.note.arguments.resize(2, plugin.note.arguments[0]);
+  for (core::Value& value : plugin.note.arguments) value.isInteger = true;
+  return true;
 }
 }  // namespace
 
@@ -108,18 +111,16 @@ bool bind_ports(Plugin& plugin) {
         plugin.outputPorts.push_back(index);
         break;
       case PortKind::Notes:
-        plugin.notesPort = index;
-        plugin.listMethod = find_binding(*plugin.objectClass, "list", host::ARG_LIST);
-        if (plugin.listMethod == nullptr) return report_missing("'list' method");
+        if (!bind_notes(plugin, index)) return false;
         break;
       case PortKind::Control:
         if (!bind_control(plugin, index, port)) return false;
         break;
     }
   }
-  if (plugin.inputPorts.size() != static_cast<size_t>(plugin.signalInlets) ||
-      plugin.outputPorts.size() != static_cast<size_t>(plugin.signalOutlets)) {
-    print_error("the audio ports do not match the object's signal inlets and outlets");
+  if (plugin.inputPorts.size() != static_cast<size_t>(plugin.instance->signalInlets) ||
+      plugin.outputPorts.size() != static_cast<size_t>(plugin.instance->signalOutlets)) {
+    core::print_line(true, "the audio ports do not match the object's signal inlets and outlets");
     return false;
   }
   plugin.inputs.assign(plugin.inputPorts.size(), nullptr);

@@ -1,24 +1,20 @@
-// Console lines, and the object they are printed for.
+// Console lines, queued until the tool or a test takes them.
 #include "internal.h"
 
 namespace standin {
 
 namespace {
 std::vector<ConsoleLine> pendingLines;
-std::string currentObject = "tildefx";
+
+void queue_line(const core::Context& /*context*/, bool isError, const char* text) {
+  pendingLines.push_back({core::current_name(), isError, text});
+}
+
+// The core prints through the queue from the moment the host library loads.
+[[maybe_unused]] const bool consoleSet = (core::set_console(queue_line), true);
 }  // namespace
 
-ObjectContext::ObjectContext(const std::string& objectName) : saved_(currentObject) {
-  currentObject = objectName;
-}
-
-ObjectContext::~ObjectContext() { currentObject = saved_; }
-
-const std::string& current_object_name() { return currentObject; }
-
-void print_line(bool isError, const std::string& text) {
-  pendingLines.push_back({currentObject, isError, text});
-}
+void print_host_line(bool isError, const std::string& text) { core::print_line(isError, "%s", text.c_str()); }
 
 std::vector<ConsoleLine> take_console_lines() {
   std::vector<ConsoleLine> lines;

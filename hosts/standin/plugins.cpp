@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "internal.h"
@@ -16,10 +15,7 @@ namespace standin {
 
 namespace {
 std::vector<std::string> extraFolders;
-std::map<std::string, std::unique_ptr<host::Class>> classes;
-host::Class* registering = nullptr;
-Instance::Data* buildingChain = nullptr;
-Instance::Data* beingCreated = nullptr;
+std::map<std::string, host::Class*> classes;
 
 using platform::PLUGIN_SUFFIX;
 
@@ -47,30 +43,14 @@ host::Class* load_plugin(const std::string& objectName, const std::string& path)
   std::string errorText;
   const platform::PluginMain pluginMain = platform::load_plugin_main(path, errorText);
   if (pluginMain == nullptr) {
-    print_line(true, errorText);
+    print_host_line(true, errorText);
     return nullptr;
   }
-  auto objectClass = std::make_unique<host::Class>();
-  objectClass->name = objectName;
-  registering = objectClass.get();
-  {
-    ObjectContext context(objectName);
-    pluginMain();
-  }
-  registering = nullptr;
-  if (objectClass->newRoutine == nullptr) {
-    print_line(true, path + " registered no class");
-    return nullptr;
-  }
-  host::Class* loaded = objectClass.get();
-  classes[objectName] = std::move(objectClass);
+  host::Class* loaded = core::load_class(objectName, pluginMain);
+  if (loaded != nullptr) classes[objectName] = loaded;
   return loaded;
 }
 }  // namespace
-
-host::Class*& class_being_registered() { return registering; }
-Instance::Data*& instance_building_chain() { return buildingChain; }
-Instance::Data*& instance_being_created() { return beingCreated; }
 
 void set_extra_plugin_folders(const std::vector<std::string>& folders) { extraFolders = folders; }
 
@@ -106,7 +86,7 @@ std::vector<std::string> list_objects() {
 
 host::Class* find_or_load_class(const std::string& objectName) {
   auto known = classes.find(objectName);
-  if (known != classes.end()) return known->second.get();
+  if (known != classes.end()) return known->second;
   const std::vector<std::string> folders = plugin_folders();
   if (plausible_object_name(objectName)) {
     for (const std::string& folder : folders) {
@@ -114,7 +94,7 @@ host::Class* find_or_load_class(const std::string& objectName) {
       if (file_exists(path)) return load_plugin(objectName, path);
     }
   }
-  print_line(true, "no object '" + objectName + "' found (searched: " + join(folders, ", ") + ")");
+  print_host_line(true, "no object '" + objectName + "' found (searched: " + join(folders, ", ") + ")");
   return nullptr;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
+#include "core.h"
 
 namespace standin {
 
@@ -40,21 +40,10 @@ std::vector<std::string> list_objects();
 
 // ---- Messages ------------------------------------------------------------
 
-struct Value {
-  bool isNumber;
-  bool isInteger;  // written without a fraction or exponent
-  double number;
-  std::string word;
-};
-
-// A message as a patching host's message box holds it, addressed to an inlet.
-// A message that starts with a number has the selector "float", "int" (one
-// number) or "list" (several).
-struct Message {
-  int inlet = 0;
-  std::string selector;
-  std::vector<Value> arguments;
-};
+// A message as a patching host's message box holds it, addressed to an inlet
+// (see core.h).
+using Value = core::Value;
+using Message = core::Message;
 
 // Reads a whole text as a number ("500", "-0.5", "1e3", also "nan" and "inf").
 bool parse_number(const std::string& text, double& number);
@@ -65,7 +54,7 @@ bool parse_message(const std::string& text, Message& message, std::string& error
 
 // ---- Instances -----------------------------------------------------------
 
-enum class InletKind { Signal, Float, List };
+using core::InletKind;
 
 struct Binding {
   std::string selector;
@@ -105,33 +94,37 @@ class Instance {
   bool send_text(const std::string& text);
 
   // Builds the signal chain: the dsp method runs with this rate and block
-  // size. With inPlace, each outlet shares its vector with the inlet of the
-  // same index. Returns false (with a console error) for a rate that is not
-  // positive and finite or a negative block size.
+  // size, on vectors the host holds. With inPlace, each outlet shares its
+  // vector with the inlet of the same index. Returns false (with a console
+  // error) for a rate that is not positive and finite or a negative block
+  // size.
   bool dsp(float sampleRate, int blockSize, bool inPlace = false);
   int block_size() const;
-  // Runs the chain for one block: inputs[i] feeds signal inlet i, outputs[j]
-  // receives signal outlet j, each block_size() samples long.
-  void process(const float* const* inputs, float* const* outputs);
+  // The vectors of the chain, block_size() samples each: a block is written
+  // into the inlets' vectors, run, and read from the outlets' vectors.
+  float* inlet_vector(int inlet);
+  const float* outlet_vector(int outlet) const;
+  // Runs the chain for one block. False once the object has written
+  // outside its own fields.
+  bool run();
 
   // The instance record, for tests that read an object's fields.
   void* record() const;
 
-  struct Data;
+  // False once the object has written into the host's header or past its
+  // record (a console line said so).
+  bool intact() const;
 
  private:
-  explicit Instance(Data* data);
-  Data* data_;
+  explicit Instance(core::Instance* instance);
+  core::Instance* core_;
 };
 
 // ---- Test hooks ----------------------------------------------------------
 
-// Makes every allocation larger than maxBytes fail (0: no limit).
-void limit_allocations(size_t maxBytes);
-// Makes the nth allocation from now fail, once (1: the next one; 0: none).
-// Instance records from newobject count, as do the objects' own blocks.
-void fail_allocation(long n);
-// Restarts the runtime generator that rand() draws from.
-void seed_rand(uint32_t state);
+// Failing allocations and restarting rand's generator (see core.h).
+using core::fail_allocation;
+using core::limit_allocations;
+using core::seed_rand;
 
 }  // namespace standin

@@ -223,7 +223,7 @@ void resize_buffers(Bitgrind* x, int32_t length) {
   auto* output = static_cast<float*>(host::t_resizebytes(x->output, oldBytes, newBytes));
   if (output != nullptr) x->output = output;
   if (history == nullptr || output == nullptr) {
-    host::error(RESIZE_ERROR);
+    host::error("%s", RESIZE_ERROR);
     length = std::min(length, x->historyLength);
   }
   x->historyLength = length;

@@ -448,7 +448,7 @@ void echoloom_dsp(Echoloom* x, host::Signal** signals, short* /*connections*/) {
   if (signals[0]->sampleRate >= LOWEST_SAMPLE_RATE)
     x->sampleRate = signals[0]->sampleRate;
   else
-    host::error(RATE_ERROR);
+    host::error("%s", RATE_ERROR);
 }
 
 void echoloom_assist(Echoloom* /*x*/, void* /*box*/, int kind, int index, char* text) {

@@ -72,7 +72,7 @@ void* grainfall_new() {
   x->vectorSize = 64.0f;
   x->ringBuffer = static_cast<float*>(host::malloc(BUFFER_LENGTH * sizeof(float)));
   if (x->ringBuffer == nullptr) {
-    host::error("not enough memory for the 8 MiB delay line");
+    host::error("%s", "not enough memory for the 8 MiB delay line");
     return nullptr;
   }
   std::fill(x->voices, x->voices + GRAIN_VOICES, GrainVoice{});
@@ -181,12 +181,12 @@ void grainfall_grain_reversal(Grainfall* x, double percent) {
 
 void grainfall_12tet(Grainfall* x) {
   x->intonation = 0;
-  host::post("12tet intonation.");
+  host::post("%s", "12tet intonation.");
 }
 
 void grainfall_just(Grainfall* x) {
   x->intonation = 1;
-  host::post("just intonation.");
+  host::post("%s", "just intonation.");
 }
 
 // ---- Held pitch classes ----------------------------------------------------
@@ -211,19 +211,19 @@ void release_pitch_class(Grainfall* x, int32_t pitchClass) {
 // A note and a velocity: above 0 holds the note's pitch class (and takes its
 // octave), 0 or less releases it. A pitch class already held in any octave
 // is neither held again nor given a new octave.
-void grainfall_list(Grainfall* x, int argc, host::Atom* argv) {
+void grainfall_list(Grainfall* x, host::Symbol* /*selector*/, short argc, host::Atom* argv) {
   if (argc != 2) {
-    host::error("need note and velocity");
+    host::error("%s", "need note and velocity");
     return;
   }
-  if (argv[0].type == host::AtomType::Symbol || argv[1].type == host::AtomType::Symbol) {
-    host::error("note and velocity must be numbers");  // a word would read as 0
+  if (argv[0].type == host::ATOM_SYMBOL || argv[1].type == host::ATOM_SYMBOL) {
+    host::error("%s", "note and velocity must be numbers");  // a word would read as 0
     return;
   }
   const int32_t note = host::atom_getlong(&argv[0]);
   const int32_t velocity = host::atom_getlong(&argv[1]);
   if (note < 0) {
-    host::error("note values must be positive");
+    host::error("%s", "note values must be positive");
     return;
   }
   const int32_t pitchClass = note % PITCH_CLASSES;
@@ -492,7 +492,7 @@ void grainfall_dsp(Grainfall* x, host::Signal** signals, short* /*connections*/)
       tildefx::routine_for_processor(grainfall_perform, grainfall_perform_avx2), x, signals);
   const float rate = signals[0]->sampleRate;
   if (!(rate >= LOWEST_RATE && rate <= HIGHEST_RATE)) {
-    host::error(RATE_ERROR);
+    host::error("%s", RATE_ERROR);
     return;
   }
   if (signals[0]->blockSize != x->vectorSize || rate != x->sampleRate) {

@@ -226,7 +226,7 @@ void levelsway_makeup_gain(Levelsway* x, double db) {
 // error, but the mode in force is always reported.
 void levelsway_rms_detect(Levelsway* x, double value) {
   if (value >= 0.0 && value <= 1.0) x->detectMode = static_cast<int32_t>(value);
-  host::post(x->detectMode == 1 ? "RMS Level Detect Mode." : "Peak Level Detect Mode.");
+  host::post("%s", x->detectMode == 1 ? "RMS Level Detect Mode." : "Peak Level Detect Mode.");
 }
 
 void levelsway_clear(Levelsway* /*x*/) {}
@@ -328,7 +328,7 @@ void levelsway_dsp(Levelsway* x, host::Signal** signals, short* /*connections*/)
       tildefx::routine_for_processor(levelsway_perform, levelsway_perform_avx2), x, signals);
   const float rate = signals[0]->sampleRate;
   if (!(rate > 0.0f) || !std::isfinite(rate)) {
-    host::error(RATE_ERROR);
+    host::error("%s", RATE_ERROR);
     return;
   }
   if (rate == x->sampleRate) return;

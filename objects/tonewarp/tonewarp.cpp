@@ -80,7 +80,7 @@ void* tonewarp_new() {
   x->vectorSize = 64.0f;
   x->ringBuffer = static_cast<float*>(host::sysmem_newptr(LINE_BYTES));
   if (x->ringBuffer == nullptr) {
-    host::error(MEMORY_ERROR);
+    host::error("%s", MEMORY_ERROR);
     return nullptr;
   }
   std::fill(x->ringBuffer, x->ringBuffer + LINE_LENGTH, 0.0f);
@@ -321,7 +321,7 @@ void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
   const float blockSize = static_cast<float>(signals[0]->blockSize);
   float sampleRate = signals[0]->sampleRate;
   if (!(sampleRate >= LOWEST_SAMPLE_RATE)) {
-    host::error(RATE_ERROR);
+    host::error("%s", RATE_ERROR);
     sampleRate = x->sampleRate;
   }
   if (blockSize != x->vectorSize) keep_depth_glide_length(x, blockSize);

@@ -130,27 +130,22 @@ void run_block(Run& run, ByteReader& bytes) {
   standin::Instance& instance = *run.instance;
   const size_t n = static_cast<size_t>(instance.block_size());
   const uint8_t mix = bytes.byte() % 4 == 0 ? bytes.byte() : 0;  // how often a sample is bad
-  std::vector<std::vector<float>> in(static_cast<size_t>(instance.signal_inlets()), std::vector<float>(n));
-  std::vector<std::vector<float>> out(static_cast<size_t>(instance.signal_outlets()), std::vector<float>(n));
   std::vector<int64_t> lastBadAt(n);
   for (size_t i = 0; i < n; i++) {
-    for (auto& channel : in) {
-      channel[i] = input_sample(bytes, mix);
-      if (is_bad(channel[i])) run.lastBad = run.clock + static_cast<int64_t>(i);
+    for (int k = 0; k < instance.signal_inlets(); k++) {
+      float& sample = instance.inlet_vector(k)[i];
+      sample = input_sample(bytes, mix);
+      if (is_bad(sample)) run.lastBad = run.clock + static_cast<int64_t>(i);
     }
     lastBadAt[i] = run.lastBad;
   }
-  std::vector<const float*> inPointers;
-  std::vector<float*> outPointers;
-  for (auto& channel : in) inPointers.push_back(channel.data());
-  for (auto& channel : out) outPointers.push_back(channel.data());
-  instance.process(inPointers.data(), outPointers.data());
+  if (!instance.run()) finding("the object wrote outside its record");
   for (size_t i = 0; i < n; i++) {
     const int64_t now = run.clock + static_cast<int64_t>(i);
     const bool mayBeBad = lastBadAt[i] != INT64_MIN && now - lastBadAt[i] < run.recovery;
-    for (size_t j = 0; j < out.size(); j++)
-      if (!std::isfinite(out[j][i]) && !mayBeBad)
-        finding("output " + std::to_string(j) + " is " + std::to_string(out[j][i]) + " at sample " +
+    for (int j = 0; j < instance.signal_outlets(); j++)
+      if (!std::isfinite(instance.outlet_vector(j)[i]) && !mayBeBad)
+        finding("output " + std::to_string(j) + " is " + std::to_string(instance.outlet_vector(j)[i]) + " at sample " +
                 std::to_string(now) + (lastBadAt[i] == INT64_MIN ? " after finite input only"
                                                                  : ", " + std::to_string(now - lastBadAt[i]) +
                                                                        " samples after the last bad input"));

@@ -86,7 +86,7 @@ TEST(Lv2Plugin, ARefusedValueIsLoggedOnceAndChangesNothing) {
   refused.set("feedback", NAN);
   const Channels output = refused.run(input, {64});
   EXPECT_EQ(refused.log(), (std::vector<std::string>{"error: echoloom~: time value must be >= 1.0 ms and <= 5000.0 ms.",
-                                                     "error: echoloom~: 'feedback' needs a finite number"}));
+                                                     "error: echoloom~: 'feedback' needs finite numbers"}));
   EXPECT_EQ(first_difference(untouched.run(input, {64}), output), "");
 }
 

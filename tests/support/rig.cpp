@@ -37,21 +37,16 @@ std::vector<std::vector<float>> Rig::run_channels(const std::vector<std::vector<
   const size_t length = inputs.empty() ? 0 : inputs[0].size();
   const size_t outlets = static_cast<size_t>(instance_->signal_outlets());
   std::vector<std::vector<float>> outputs(outlets, std::vector<float>(length));
-  std::vector<std::vector<float>> inBlocks(inputs.size(), std::vector<float>(n));
-  std::vector<std::vector<float>> outBlocks(outlets, std::vector<float>(n));
-  std::vector<const float*> inPointers;
-  std::vector<float*> outPointers;
-  for (auto& block : inBlocks) inPointers.push_back(block.data());
-  for (auto& block : outBlocks) outPointers.push_back(block.data());
   for (size_t start = 0; start < length && n > 0; start += n) {
     const size_t count = std::min(n, length - start);
     for (size_t i = 0; i < inputs.size(); i++) {
-      std::fill(inBlocks[i].begin(), inBlocks[i].end(), 0.0f);
-      std::copy_n(inputs[i].begin() + static_cast<long>(start), count, inBlocks[i].begin());
+      float* vector = instance_->inlet_vector(static_cast<int>(i));
+      std::fill(vector, vector + n, 0.0f);
+      std::copy_n(inputs[i].begin() + static_cast<long>(start), count, vector);
     }
-    instance_->process(inPointers.data(), outPointers.data());
+    EXPECT_TRUE(instance_->run());
     for (size_t j = 0; j < outlets; j++)
-      std::copy_n(outBlocks[j].begin(), count, outputs[j].begin() + static_cast<long>(start));
+      std::copy_n(instance_->outlet_vector(static_cast<int>(j)), count, outputs[j].begin() + static_cast<long>(start));
   }
   return outputs;
 }

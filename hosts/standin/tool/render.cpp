@@ -18,15 +18,11 @@ int fail(const std::string& reason) {
   return 1;
 }
 
-// The instances that process the file, with their block buffers.
+// The instances that process the file.
 struct Chain {
   std::vector<std::unique_ptr<standin::Instance>> instances;
   bool perChannel = false;  // one instance per channel of the file
   int blockSize = 0;
-  std::vector<std::vector<std::vector<float>>> inBlocks;   // [instance][inlet]
-  std::vector<std::vector<std::vector<float>>> outBlocks;  // [instance][outlet]
-  std::vector<std::vector<const float*>> inPointers;       // the blocks' data, for process
-  std::vector<std::vector<float*>> outPointers;
 };
 
 // One instance for an object whose signal inlets match the file's channels,
@@ -78,20 +74,8 @@ bool collect_messages(const RenderOptions& options, double sampleRate,
 }
 
 bool start_chain(Chain& chain, float sampleRate, int blockSize) {
-  const size_t n = static_cast<size_t>(blockSize);
-  chain.inBlocks.clear();
-  chain.outBlocks.clear();
-  chain.inPointers.clear();
-  chain.outPointers.clear();
-  for (auto& instance : chain.instances) {
+  for (auto& instance : chain.instances)
     if (!instance->dsp(sampleRate, blockSize)) return false;
-    chain.inBlocks.emplace_back(static_cast<size_t>(instance->signal_inlets()), std::vector<float>(n));
-    chain.outBlocks.emplace_back(static_cast<size_t>(instance->signal_outlets()), std::vector<float>(n));
-    chain.inPointers.emplace_back();
-    chain.outPointers.emplace_back();
-    for (std::vector<float>& block : chain.inBlocks.back()) chain.inPointers.back().push_back(block.data());
-    for (std::vector<float>& block : chain.outBlocks.back()) chain.outPointers.back().push_back(block.data());
-  }
   chain.blockSize = blockSize;
   return true;
 }
@@ -122,21 +106,24 @@ struct BlockFrames {
 
 // Runs one block. input holds blockSize frames of the file's channels (zero
 // past its end); output receives blockSize frames of every outlet in turn.
-void process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFrames& frames) {
+// False when an object has damaged the host's memory.
+bool process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFrames& frames) {
   const size_t n = static_cast<size_t>(chain.blockSize);
   size_t outChannel = 0;
   for (size_t k = 0; k < chain.instances.size(); k++) {
-    for (size_t i = 0; i < chain.inBlocks[k].size(); i++) {
-      std::vector<float>& block = chain.inBlocks[k][i];
-      const size_t channel = chain.perChannel ? k : i;
-      for (size_t frame = 0; frame < n; frame++) block[frame] = frames.input[frame * inChannels + channel];
+    standin::Instance& instance = *chain.instances[k];
+    for (int i = 0; i < instance.signal_inlets(); i++) {
+      float* vector = instance.inlet_vector(i);
+      const size_t channel = chain.perChannel ? k : static_cast<size_t>(i);
+      for (size_t frame = 0; frame < n; frame++) vector[frame] = frames.input[frame * inChannels + channel];
     }
-    chain.instances[k]->process(chain.inPointers[k].data(), chain.outPointers[k].data());
-    for (const std::vector<float>& block : chain.outBlocks[k]) {
-      for (size_t frame = 0; frame < n; frame++) frames.output[frame * outChannels + outChannel] = block[frame];
-      outChannel++;
+    if (!instance.run()) return false;
+    for (int j = 0; j < instance.signal_outlets(); j++, outChannel++) {
+      const float* vector = instance.outlet_vector(j);
+      for (size_t frame = 0; frame < n; frame++) frames.output[frame * outChannels + outChannel] = vector[frame];
     }
   }
+  return true;
 }
 
 // Reads the next block of the input: count frames, zero past its end. Finds
@@ -201,7 +188,10 @@ int render(const RenderOptions& options) {
     read_block(*reader, start, n, inputFrames, frames.input);
     if (start >= total()) break;
     frames.output.resize(n * outChannels);
-    process_block(chain, inChannels, outChannels, frames);
+    if (!process_block(chain, inChannels, outChannels, frames)) {
+      print_console(options.quiet);
+      return fail(options.object + " wrote outside its record; the render is abandoned");
+    }
     const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), total() - start));
     if (!writer->write(frames.output.data(), count, errorText)) return fail(errorText);
     progress.update(start);
