@@ -142,6 +142,23 @@ TEST(Render, ScoreErrorsNameTheLine) {
   EXPECT_NE(run.output.find("the block size must be a whole number"), std::string::npos) << run.output;
 }
 
+TEST(Render, AnObjectThatWritesOutsideItsRecordFailsTheRender) {
+  write_wav(temp_path("trespass.wav"), {test_signal(300, 100.0)});
+  const std::string existing = temp_path("trespass-out.wav");
+  for (const char* where : {"header", "past"}) {
+    std::ofstream(existing) << "precious";
+    const CommandRun run = tildefx("--path " + std::string(TILDEFX_TEST_PLUGIN_DIR) + " render trespasser~ " +
+                                   temp_path("trespass.wav") + " " + existing + " " + where);
+    EXPECT_NE(run.status, 0) << where;
+    EXPECT_NE(run.output.find("error: trespasser~: the object wrote"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("trespasser~ wrote outside its record; OUT is left as it was"), std::string::npos)
+        << run.output;
+    std::string content;
+    std::ifstream(existing) >> content;
+    EXPECT_EQ(content, "precious") << where;
+  }
+}
+
 TEST(Info, ListsInletsOutletsAndMessages) {
   const CommandRun run = tildefx("info sidesplit~");
   ASSERT_EQ(run.status, 0) << run.output;

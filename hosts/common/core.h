@@ -99,6 +99,8 @@ InletKind inlet_kind(const Instance& instance, int position);
 // host wrote. The first time they do not, prints one console line naming
 // what the object overwrote.
 bool check_record(Instance& instance);
+// How many records, of every instance so far, were found damaged.
+int damaged_records();
 
 // ---- Messages ------------------------------------------------------------
 

@@ -23,6 +23,7 @@ constexpr size_t GUARD = 16;
 constexpr int MAX_INLETS = 64;
 
 thread_local Instance* beingCreated = nullptr;
+int damagedRecords = 0;
 
 unsigned char pattern_byte(size_t i) { return static_cast<unsigned char>(0xA5 ^ (i * 0x1D)); }
 
@@ -109,8 +110,11 @@ bool check_record(Instance& instance) {
     print_line(true, "the object wrote past the end of its %ld-byte record", instance.objectClass->recordSize);
     instance.intact = false;
   }
+  if (!instance.intact) damagedRecords++;
   return instance.intact;
 }
+
+int damaged_records() { return damagedRecords; }
 
 }  // namespace core
 

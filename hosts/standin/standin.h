@@ -123,6 +123,7 @@ class Instance {
 // ---- Test hooks ----------------------------------------------------------
 
 // Failing allocations and restarting rand's generator (see core.h).
+using core::damaged_records;
 using core::fail_allocation;
 using core::limit_allocations;
 using core::seed_rand;

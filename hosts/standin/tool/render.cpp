@@ -190,7 +190,7 @@ int render(const RenderOptions& options) {
     frames.output.resize(n * outChannels);
     if (!process_block(chain, inChannels, outChannels, frames)) {
       print_console(options.quiet);
-      return fail(options.object + " wrote outside its record; the render is abandoned");
+      return fail(options.object + " wrote outside its record; OUT is left as it was");
     }
     const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), total() - start));
     if (!writer->write(frames.output.data(), count, errorText)) return fail(errorText);
@@ -201,6 +201,10 @@ int render(const RenderOptions& options) {
     std::fprintf(stderr, "tildefx: %zu message%s timed after the end of the render %s not delivered\n",
                  timeline.size() - next, timeline.size() - next == 1 ? "" : "s",
                  timeline.size() - next == 1 ? "was" : "were");
+  // Freeing checks every record once more.
+  chain.instances.clear();
+  print_console(options.quiet);
+  if (standin::damaged_records() > 0) return fail(options.object + " wrote outside its record; OUT is left as it was");
   if (!writer->commit(errorText)) return fail(errorText);
   return 0;
 }
