@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace tildefx {
 
@@ -81,6 +82,20 @@ template <size_t N>
 constexpr Description describe(const char* summary, Category category, int signalInlets, int signalOutlets,
                                bool noteLists, const Parameter (&parameters)[N]) {
   return {summary, category, signalInlets, signalOutlets, noteLists, parameters, static_cast<int>(N)};
+}
+
+// An object's name with its description, as the build lists them.
+struct NamedDescription {
+  const char* name;  // "grainfall~"
+  const Description* description;
+};
+
+// The description of the object of that name in the list, or null.
+template <size_t N>
+const Description* find_description(const NamedDescription (&list)[N], const char* name) {
+  for (const NamedDescription& entry : list)
+    if (std::strcmp(entry.name, name) == 0) return entry.description;
+  return nullptr;
 }
 
 // A host sends 32-bit floats: the lowest and the highest float that lie
