@@ -46,6 +46,8 @@ constexpr Names names_of(const char* const (&names)[N]) {
   return {names, static_cast<int>(N)};
 }
 
+// A description writes each parameter as a list of these fields in this
+// order, the trailing ones left out where they keep their defaults.
 struct Parameter {
   const char* name;   // the selector of its message, or the role of its inlet: "time", "ratio"
   const char* label;  // for a host's control: "Filter frequency"

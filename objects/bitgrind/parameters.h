@@ -6,29 +6,23 @@
 
 namespace bitgrind {
 
+using tildefx::OutOfRange;
 using tildefx::Parameter;
+using tildefx::ParameterKind;
 using tildefx::Route;
 using tildefx::Unit;
 
 // The object starts at the full 32-bit word, above the 24 bits the inlet
 // accepts.
-inline constexpr Parameter DEPTH = [] {
-  Parameter p{"depth", "Bit depth", 1.0, 24.0, 32.0, Unit::Bits, "depth value must be >= 1.0 and <= 24.0."};
-  p.route = Route::FloatInlet;
-  p.inlet = 1;
-  p.assist = "(float) Bit Depth (1-24)";
-  p.note = "Fractions crossfade between two depths.";
-  return p;
-}();
+inline constexpr Parameter DEPTH = {"depth", "Bit depth", 1.0, 24.0, 32.0, Unit::Bits,
+                                    "depth value must be >= 1.0 and <= 24.0.", ParameterKind::Number, {},
+                                    Route::FloatInlet, 1, "(float) Bit Depth (1-24)", OutOfRange::Refused,
+                                    "Fractions crossfade between two depths."};
 
-inline constexpr Parameter FOLDS = [] {
-  Parameter p{"folds", "Sample folding", 0.0, 8.0, 0.0, Unit::None, "folds value must be between 0 and 8."};
-  p.route = Route::FloatInlet;
-  p.inlet = 2;
-  p.assist = "(float) Sample Folding (0-8)";
-  p.note = "Groups of 2^folds samples are averaged and held.";
-  return p;
-}();
+inline constexpr Parameter FOLDS = {"folds", "Sample folding", 0.0, 8.0, 0.0, Unit::None,
+                                    "folds value must be between 0 and 8.", ParameterKind::Number, {},
+                                    Route::FloatInlet, 2, "(float) Sample Folding (0-8)", OutOfRange::Refused,
+                                    "Groups of 2^folds samples are averaged and held."};
 
 inline constexpr Parameter PARAMETERS[] = {DEPTH, FOLDS};
 

@@ -24,11 +24,10 @@ inline constexpr Parameter RESONANCE = {
     "resonance", "Resonance", 0.0, 100.0, 50.0, Unit::Percent, "resonance value must be >= 0% and <= 100%."};
 inline constexpr Parameter DENSITY = {
     "density", "Density", 0.0, 200.0, 160.0, Unit::Percent, "density value must be >= 0% and <= 200%."};
-inline constexpr Parameter GRAIN_SIZE = [] {
-  Parameter p{"grainSize", "Grain size", 0.0, 50.0, 10.0, Unit::Percent, "grainSize value must be >= 0% and <= 50%."};
-  p.note = "Percent of the delay time.";
-  return p;
-}();
+inline constexpr Parameter GRAIN_SIZE = {"grainSize", "Grain size", 0.0, 50.0, 10.0, Unit::Percent,
+                                         "grainSize value must be >= 0% and <= 50%.", ParameterKind::Number, {},
+                                         Route::Message, 0, nullptr, OutOfRange::Refused,
+                                         "Percent of the delay time."};
 inline constexpr Parameter GRAIN_START_VARIATION = {"grainStartVariation", "Grain start variation", 0.0, 100.0, 0.0,
                                                     Unit::Percent,
                                                     "grainStartVariation value must be >= 0% and <= 100%."};
@@ -41,13 +40,8 @@ inline constexpr Parameter GRAIN_REVERSAL = {"grainReversal", "Grain reversal", 
 
 // The two intonations are two messages without argument.
 inline constexpr const char* INTONATIONS[] = {"12tet", "just"};
-inline constexpr Parameter INTONATION = [] {
-  Parameter p{"intonation", "Intonation", 0.0, 1.0, 1.0, Unit::None, nullptr};
-  p.kind = ParameterKind::Choice;
-  p.choices = tildefx::names_of(INTONATIONS);
-  p.route = Route::ChoiceNames;
-  return p;
-}();
+inline constexpr Parameter INTONATION = {"intonation", "Intonation", 0.0, 1.0, 1.0, Unit::None, nullptr,
+                                         ParameterKind::Choice, tildefx::names_of(INTONATIONS), Route::ChoiceNames};
 
 inline constexpr Parameter PARAMETERS[] = {TIME,        TIME_VARIATION, FEEDBACK,         FILTER_FREQ,
                                            RESONANCE,   DENSITY,        GRAIN_SIZE,       GRAIN_START_VARIATION,

@@ -6,8 +6,10 @@
 
 namespace tonewarp {
 
+using tildefx::OutOfRange;
 using tildefx::Parameter;
 using tildefx::ParameterKind;
+using tildefx::Route;
 using tildefx::Unit;
 
 inline constexpr Parameter TIME = {
@@ -56,12 +58,9 @@ inline constexpr const char* INTERVAL_NAMES[] = {
 // The argument is an index into the interval table, not a number of cents,
 // whatever the error line says; it is truncated before the check, so 34.9
 // selects the octave.
-inline constexpr Parameter PITCH_FACTOR = [] {
-  Parameter p{"pitchFactor", "Interval", 0.0, 34.0, 0.0, Unit::None, "pitchFactor values must between 0 and 1200 cents."};
-  p.kind = ParameterKind::Choice;
-  p.choices = tildefx::names_of(INTERVAL_NAMES);
-  return p;
-}();
+inline constexpr Parameter PITCH_FACTOR = {"pitchFactor", "Interval", 0.0, 34.0, 0.0, Unit::None,
+                                           "pitchFactor values must between 0 and 1200 cents.", ParameterKind::Choice,
+                                           tildefx::names_of(INTERVAL_NAMES)};
 
 inline constexpr Parameter FEEDBACK = {
     "feedback", "Feedback", 0.0, 200.0, 100.0, Unit::Percent, "feedback value must be >= 0% and <= 200%."};
@@ -69,12 +68,10 @@ inline constexpr Parameter OCTAVE = {
     "octave", "Octave", -3.0, 3.0, 0.0, Unit::Octaves, "octave value must be >= -3.0 and <= 3.0."};
 
 // The error line names "lfoDepth", not "loopDepth".
-inline constexpr Parameter LOOP_DEPTH = [] {
-  Parameter p{"loopDepth", "Loop depth", 10.0, 100.0, 25.0, Unit::Percent,
-              "lfoDepth value must be >= 10.0% and <= 100.0%."};
-  p.note = "Percent of the delay time.";
-  return p;
-}();
+inline constexpr Parameter LOOP_DEPTH = {"loopDepth", "Loop depth", 10.0, 100.0, 25.0, Unit::Percent,
+                                         "lfoDepth value must be >= 10.0% and <= 100.0%.", ParameterKind::Number, {},
+                                         Route::Message, 0, nullptr, OutOfRange::Refused,
+                                         "Percent of the delay time."};
 
 inline constexpr Parameter PARAMETERS[] = {TIME, PITCH_FACTOR, FEEDBACK, OCTAVE, LOOP_DEPTH};
 
