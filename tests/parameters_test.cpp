@@ -185,6 +185,36 @@ TEST(Parameters, ValuesBeyondTheBoundsDoWhatTheDescriptionSays) {
   }
 }
 
+// tildefx info lists the description after the inlets and messages.
+TEST(Parameters, TildefxInfoListsThem) {
+  const CommandRun tonewarp = run_command(TILDEFX_TOOL " info tonewarp~");
+  ASSERT_EQ(tonewarp.status, 0) << tonewarp.output;
+  for (const char* line : {"\n  time         1 to 5000 ms, starts at 300\n", "\n                 19  3/2 fifth\n",
+                           "\n  loopDepth    10 to 100 %, starts at 25\n                 Percent of the delay time.\n"})
+    EXPECT_NE(tonewarp.output.find(line), std::string::npos) << line << tonewarp.output;
+  const CommandRun levelsway = run_command(TILDEFX_TOOL " info levelsway~");
+  EXPECT_NE(levelsway.output.find("\n  ratio       inlet 1: 0.01 to 10, starts at 0.928571\n"), std::string::npos)
+      << levelsway.output;
+  EXPECT_NE(levelsway.output.find("Out of range: the error line, then the nearer bound."), std::string::npos)
+      << levelsway.output;
+  const CommandRun grainfall = run_command(TILDEFX_TOOL " info grainfall~");
+  EXPECT_NE(grainfall.output.find("\n  intonation           the message 12tet or just, starts at just\n"),
+            std::string::npos) << grainfall.output;
+}
+
+// A plug-in copied under another name has no description: its listing
+// ends with its messages and inlets.
+TEST(Parameters, TildefxInfoListsNoneForAnObjectWithoutADescription) {
+  const std::string folder = test_folder();
+  ASSERT_EQ(run_command("cp " TILDEFX_PLUGIN_DIR "/sidesplit~.so " + folder + "/copied~.so").status, 0);
+  const CommandRun copied = run_command(TILDEFX_TOOL " --path " + folder + " info copied~");
+  ASSERT_EQ(copied.status, 0) << copied.output;
+  const CommandRun original = run_command(TILDEFX_TOOL " info sidesplit~");
+  std::string listing = original.output.substr(0, original.output.find("\nparameters"));
+  listing.replace(0, std::string("sidesplit~").size(), "copied~");
+  EXPECT_EQ(copied.output, listing);
+}
+
 // A start within the range is a value a message gives again without a
 // change; a start beyond it is one no message makes, so the nearer bound
 // sounds different. (Both under the audible settings.)
