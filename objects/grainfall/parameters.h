@@ -31,8 +31,10 @@ inline constexpr Parameter GRAIN_SIZE = {"grainSize", "Grain size", 0.0, 50.0, 1
 inline constexpr Parameter GRAIN_START_VARIATION = {"grainStartVariation", "Grain start variation", 0.0, 100.0, 0.0,
                                                     Unit::Percent,
                                                     "grainStartVariation value must be >= 0% and <= 100%."};
-inline constexpr Parameter OCTAVE = {
-    "octave", "Octave", -4.0, 4.0, 0.0, Unit::Octaves, "octave value must be >= -4.0 and <= 4.0."};
+inline constexpr Parameter OCTAVE = {"octave", "Octave", -4.0, 4.0, 0.0, Unit::Octaves,
+                                     "octave value must be >= -4.0 and <= 4.0.", ParameterKind::Number, {},
+                                     Route::Message, 0, nullptr, OutOfRange::Refused,
+                                     "A new held note sets it too: notes 0 to 127 give -5 to 5."};
 inline constexpr Parameter OCTAVE_VARIATION = {"octaveVariation", "Octave variation", 0.0, 2.0, 0.0, Unit::Octaves,
                                                "octaveVariation value must be >= 0.0 and <= 2.0."};
 inline constexpr Parameter GRAIN_REVERSAL = {"grainReversal", "Grain reversal", 0.0, 100.0, 0.0, Unit::Percent,
