@@ -14,7 +14,7 @@ source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tildefx-wine.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 status=1
-trap '"$(dirname "$wine")/wineserver" -k 2> /dev/null; [ $status -ne 0 ] && echo "kept $work" || rm -rf "$work"' EXIT
+trap '"$(dirname "$wine")/wineserver" -k 2> /dev/null || true; [ $status -ne 0 ] && echo "kept $work" || rm -rf "$work"' EXIT
 cd "$work"
 
 windows_path() { echo "Z:$(tr / '\\' <<< "$1")"; }
