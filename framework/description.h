@@ -18,6 +18,7 @@ enum class ParameterKind {
   Choice,  // a whole number from the minimum up, each with a name
 };
 
+// Factor: a coefficient, 1 being unity (a ratio, a width).
 enum class Unit { None, Milliseconds, Percent, Hertz, Decibels, Octaves, Degrees, Bits, Factor };
 
 // What the object does with a value outside the range.
