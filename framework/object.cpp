@@ -4,9 +4,9 @@
 
 namespace tildefx {
 
-bool check_range(double value, double minimum, double maximum, const char* errorText) {
-  if (value >= minimum && value <= maximum) return true;
-  host::error("%s", errorText);
+bool check_range(double value, const Parameter& parameter) {
+  if (value >= parameter.minimum && value <= parameter.maximum) return true;
+  if (parameter.error != nullptr) host::error("%s", parameter.error);
   return false;
 }
 

@@ -4,14 +4,15 @@
 
 #include <initializer_list>
 
+#include "description.h"
 #include "host.h"
 
 namespace tildefx {
 
-// True when value lies within [minimum, maximum], bounds included. Otherwise
-// prints errorText as the object's error line and returns false; a NaN is
-// refused the same way.
-bool check_range(double value, double minimum, double maximum, const char* errorText);
+// True when value lies within the parameter's range, bounds included.
+// Otherwise prints the parameter's error line, if it has one, and returns
+// false; a NaN is refused the same way.
+bool check_range(double value, const Parameter& parameter);
 
 // A level in dB as a linear gain, rounded to a float.
 float db_to_gain(double db);

@@ -37,6 +37,8 @@ struct Plugin {
   std::vector<uint32_t> outputPorts;
   std::vector<Control> controls;
   uint32_t notesPort = UINT32_MAX;
+  uint32_t latencyPort = UINT32_MAX;
+  float* latency = nullptr;  // as connected
   const LV2_Atom_Sequence* notes = nullptr;
   core::Message note;  // "list" NOTE VELOCITY, to the list inlet
   LV2_URID midiEvent = 0;

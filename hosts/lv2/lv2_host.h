@@ -1,7 +1,7 @@
 // The host interface on LV2: what a plug-in's entry point hands the adapter.
-// Each object is one LV2 plug-in library; its ports come from the object's
-// .ttl in the bundle, turned into a PortInfo table at build time
-// (lv2_port_table.cpp), so the Turtle stays the one place they are written.
+// Each object is one LV2 plug-in library; the build makes its Turtle and its
+// PortInfo table from the object's description (lv2_turtle.cpp), so the two
+// always agree.
 #pragma once
 
 #include <lv2/core/lv2.h>
@@ -10,7 +10,9 @@
 
 namespace lv2_host {
 
-enum class PortKind { AudioIn, AudioOut, Control, Notes };
+// Latency: the output control through which the plug-in reports its latency
+// in samples.
+enum class PortKind { AudioIn, AudioOut, Control, Notes, Latency };
 
 struct PortInfo {
   PortKind kind;

@@ -82,6 +82,7 @@ void connect_port(LV2_Handle handle, uint32_t port, void* data) {
   for (Control& control : plugin.controls)
     if (control.port == port) control.value = static_cast<const float*>(data);
   if (port == plugin.notesPort) plugin.notes = static_cast<const LV2_Atom_Sequence*>(data);
+  if (port == plugin.latencyPort) plugin.latency = static_cast<float*>(data);
 }
 
 bool audio_connected(const Plugin& plugin) {
@@ -110,6 +111,8 @@ void run(LV2_Handle handle, uint32_t sampleCount) {
   Plugin& plugin = *static_cast<Plugin*>(handle);
   core::Instance& instance = *plugin.instance;
   RunningFlag running(plugin);
+  // Reported as 0 until the adapter knows the latency of each object.
+  if (plugin.latency != nullptr) *plugin.latency = 0.0f;
   if (!audio_connected(plugin) || sampleCount > static_cast<uint32_t>(INT32_MAX)) return;
   const int n = static_cast<int>(sampleCount);
   if (n != instance.blockSize || instance.chain.empty())

@@ -116,6 +116,9 @@ bool bind_ports(Plugin& plugin) {
       case PortKind::Control:
         if (!bind_control(plugin, index, port)) return false;
         break;
+      case PortKind::Latency:
+        plugin.latencyPort = index;
+        break;
     }
   }
   if (plugin.inputPorts.size() != static_cast<size_t>(plugin.instance->signalInlets) ||

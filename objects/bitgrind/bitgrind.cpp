@@ -12,14 +12,13 @@
 #include "bitgrind.h"
 #include "host.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 
 namespace {
 
 host::Class* bitgrindClass;
 
-const char* const DEPTH_ERROR = "depth value must be >= 1.0 and <= 24.0.";
-const char* const FOLDS_ERROR = "folds value must be between 0 and 8.";
 const char* const RESIZE_ERROR = "no memory for buffers of this block size; the output is silent.";
 
 const int32_t SHORTEST_HISTORY = 256;
@@ -74,7 +73,7 @@ void bitgrind_free(Bitgrind* x) {
 }
 
 void bitgrind_depth(Bitgrind* x, double depth) {
-  if (!tildefx::check_range(depth, 1.0, 24.0, DEPTH_ERROR)) return;
+  if (!tildefx::check_range(depth, bitgrind::DEPTH)) return;
   const int32_t count = static_cast<int32_t>(depth);
   x->depthFraction = static_cast<float>(depth - count);
   x->depthMask = top_bits(count);
@@ -82,7 +81,7 @@ void bitgrind_depth(Bitgrind* x, double depth) {
 }
 
 void bitgrind_folds(Bitgrind* x, double folds) {
-  if (!tildefx::check_range(folds, 0.0, 8.0, FOLDS_ERROR)) return;
+  if (!tildefx::check_range(folds, bitgrind::FOLDS)) return;
   x->foldSize = static_cast<float>(std::pow(2.0, folds));
   x->foldGain = static_cast<float>(1.0 / x->foldSize);
 }
@@ -243,7 +242,7 @@ void bitgrind_dsp(Bitgrind* x, host::Signal** signals, short* /*connections*/) {
 
 void bitgrind_assist(Bitgrind* /*x*/, void* /*box*/, int kind, int index, char* text) {
   tildefx::write_assist(kind, index, text,
-                        {"(signal) Input", "(float) Bit Depth (1-24)", "(float) Sample Folding (0-8)"},
+                        {"(signal) Input", bitgrind::DEPTH.assist, bitgrind::FOLDS.assist},
                         {"(signal) Output"});
 }
 
@@ -257,8 +256,8 @@ int main() {
   host::addmess((host::Method)bitgrind_clear, "clear", host::ARG_END);
   host::addint((host::Method)bitgrind_int);
   host::addfloat((host::Method)bitgrind_float);
-  host::addftx((host::Method)bitgrind_depth, 1);
-  host::addftx((host::Method)bitgrind_folds, 2);
+  host::addftx((host::Method)bitgrind_depth, bitgrind::DEPTH.inlet);
+  host::addftx((host::Method)bitgrind_folds, bitgrind::FOLDS.inlet);
   host::z_add_signalmethod();
   return 0;
 }

@@ -13,6 +13,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 
 namespace {
@@ -29,17 +30,6 @@ constexpr double FILTER_OFF_ABOVE = 19000.0;
 // ahead of the write index.
 constexpr float NEAREST_POSITION = 2.0f;
 
-const char* const TIME_ERROR = "time value must be >= 1.0 ms and <= 5000.0 ms.";
-const char* const FEEDBACK_ERROR = "feedback value must be >= 0% and <= 200%.";
-const char* const LFO_FREQ_ERROR = "lfoFreq value must be >= 0.01 Hz and <= 10.0 Hz.";
-const char* const LFO_DEPTH_ERROR = "lfoDepth value must be >= 0.0% and <= 100.0%.";
-const char* const LFO_SHAPE_ERROR = "lfoShape value must be either 0, 1, 2, 3, 4, or 5.";
-const char* const LFO_PHASE_ERROR = "lfoPhase value must be >= -180 deg and <= 180 deg.";
-const char* const FILTER_FREQ_ERROR = "filterFreq value must be >= 20 Hz and <= 20000 Hz.";
-const char* const RESONANCE_ERROR = "resonance value must be >= 0% and <= 100%.";
-const char* const FEEDBACK_SWITCH_ERROR = "feedbackSwitch value must be 0 or 1.";
-const char* const FREEZE_ERROR = "freeze value must be 0 or 1.";
-const char* const HEADS_ERROR = "head value must be 1 or 2.";
 const char* const RATE_ERROR = "sample rate must be >= 64 Hz; the previous rate stays.";
 
 // Below this rate the DC blocker's pole (1 - 126 / rate) leaves the unit
@@ -174,7 +164,7 @@ void echoloom_free(Echoloom* x) {
 // ---- Messages --------------------------------------------------------------
 
 void echoloom_time(Echoloom* x, double ms) {
-  if (!tildefx::check_range(ms, 1.0, 5000.0, TIME_ERROR)) return;
+  if (!tildefx::check_range(ms, echoloom::TIME)) return;
   x->targetTime = static_cast<float>(ms / 1000.0);
   // A linear glide lasting 0.1 s.
   x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
@@ -182,12 +172,12 @@ void echoloom_time(Echoloom* x, double ms) {
 }
 
 void echoloom_feedback(Echoloom* x, double percent) {
-  if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
+  if (tildefx::check_range(percent, echoloom::FEEDBACK))
     x->feedback.target = static_cast<float>(percent / 200.0);
 }
 
 void echoloom_lfo_freq(Echoloom* x, double hz) {
-  if (tildefx::check_range(hz, 0.01, 10.0, LFO_FREQ_ERROR)) x->lfoFreq.target = static_cast<float>(hz);
+  if (tildefx::check_range(hz, echoloom::LFO_FREQ)) x->lfoFreq.target = static_cast<float>(hz);
 }
 
 // Whole blocks in one second at the recorded rate and block length; the
@@ -199,7 +189,7 @@ int32_t blocks_in_one_second(float sampleRate, float vectorSize) {
 }
 
 void echoloom_lfo_depth(Echoloom* x, double percent) {
-  if (!tildefx::check_range(percent, 0.0, 100.0, LFO_DEPTH_ERROR)) return;
+  if (!tildefx::check_range(percent, echoloom::LFO_DEPTH)) return;
   x->targetDepth = static_cast<float>(percent / 100.0);
   x->depthStep = static_cast<float>((static_cast<double>(x->targetDepth) - x->currentDepth) /
                                     x->sampleRate);
@@ -218,7 +208,7 @@ float* table_for_shape(const Echoloom* x, float shapeValue) {
 }
 
 void echoloom_lfo_shape(Echoloom* x, double shape) {
-  if (!tildefx::check_range(shape, 0.0, 5.0, LFO_SHAPE_ERROR)) return;
+  if (!tildefx::check_range(shape, echoloom::LFO_SHAPE)) return;
   x->shapeValue = static_cast<float>(shape / 5.0);
   x->lfoTable = table_for_shape(x, x->shapeValue);
 }
@@ -226,33 +216,33 @@ void echoloom_lfo_shape(Echoloom* x, double shape) {
 // The angle places the first head in its cycle: -180 degrees at the start,
 // 0 halfway, 180 back at the start. The second head stays half a cycle on.
 void echoloom_lfo_phase(Echoloom* x, double degrees) {
-  if (!tildefx::check_range(degrees, -180.0, 180.0, LFO_PHASE_ERROR)) return;
+  if (!tildefx::check_range(degrees, echoloom::LFO_PHASE)) return;
   const float fraction = static_cast<float>((degrees + 180.0) / 360.0);
   x->phase1 = wrap_phase(static_cast<float>(static_cast<double>(fraction) * x->tableLength),
                          x->tableLength);
 }
 
 void echoloom_filter_freq(Echoloom* x, double hz) {
-  if (tildefx::check_range(hz, 20.0, 20000.0, FILTER_FREQ_ERROR))
+  if (tildefx::check_range(hz, echoloom::FILTER_FREQ))
     x->targetFilterFreq = static_cast<float>(hz);
 }
 
 void echoloom_resonance(Echoloom* x, double percent) {
-  if (tildefx::check_range(percent, 0.0, 100.0, RESONANCE_ERROR))
+  if (tildefx::check_range(percent, echoloom::RESONANCE))
     x->targetResonance = static_cast<float>(percent / 100.0);
 }
 
 void echoloom_feedback_switch(Echoloom* x, double value) {
-  if (tildefx::check_range(value, 0.0, 1.0, FEEDBACK_SWITCH_ERROR))
+  if (tildefx::check_range(value, echoloom::FEEDBACK_SWITCH))
     x->feedbackSwitch = static_cast<int32_t>(value);
 }
 
 void echoloom_freeze(Echoloom* x, double value) {
-  if (tildefx::check_range(value, 0.0, 1.0, FREEZE_ERROR)) x->freeze = static_cast<int32_t>(value);
+  if (tildefx::check_range(value, echoloom::FREEZE)) x->freeze = static_cast<int32_t>(value);
 }
 
 void echoloom_heads(Echoloom* x, double heads) {
-  if (tildefx::check_range(heads, 1.0, 2.0, HEADS_ERROR))
+  if (tildefx::check_range(heads, echoloom::HEADS))
     x->secondHead = static_cast<int32_t>(heads) - 1;
 }
 
@@ -462,17 +452,17 @@ int main() {
               sizeof(Echoloom), nullptr, 0);
   host::addmess((host::Method)echoloom_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)echoloom_assist, "assist", host::ARG_PRIVATE, 0);
-  host::addmess((host::Method)echoloom_time, "time", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_feedback, "feedback", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_lfo_freq, "lfoFreq", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_lfo_depth, "lfoDepth", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_lfo_shape, "lfoShape", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_lfo_phase, "lfoPhase", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_filter_freq, "filterFreq", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_resonance, "resonance", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_feedback_switch, "feedbackSwitch", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_freeze, "freeze", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)echoloom_heads, "heads", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_time, echoloom::TIME.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_feedback, echoloom::FEEDBACK.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_freq, echoloom::LFO_FREQ.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_depth, echoloom::LFO_DEPTH.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_shape, echoloom::LFO_SHAPE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_lfo_phase, echoloom::LFO_PHASE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_filter_freq, echoloom::FILTER_FREQ.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_resonance, echoloom::RESONANCE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_feedback_switch, echoloom::FEEDBACK_SWITCH.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_freeze, echoloom::FREEZE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)echoloom_heads, echoloom::HEADS.name, host::ARG_FLOAT, 0);
   host::z_add_signalmethod();
   return 0;
 }

@@ -20,6 +20,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
@@ -115,68 +116,56 @@ void grainfall_free(Grainfall* x) {
 // ---- Parameter messages ----------------------------------------------------
 
 // Stores value / scale as a parameter's target when value lies in its range.
-void set_target(float& target, double value, double minimum, double maximum, double scale,
-                const char* errorText) {
-  if (tildefx::check_range(value, minimum, maximum, errorText))
-    target = static_cast<float>(value / scale);
+void set_target(float& target, double value, const tildefx::Parameter& parameter, double scale) {
+  if (tildefx::check_range(value, parameter)) target = static_cast<float>(value / scale);
 }
 
 // The delay time glides to its new value in 100 ms at the last recorded rate.
 void grainfall_time(Grainfall* x, double ms) {
-  if (!tildefx::check_range(ms, 1.0, 10000.0, "time value must be >= 1.0 ms and <= 10000.0 ms."))
-    return;
+  if (!tildefx::check_range(ms, grainfall::TIME)) return;
   x->targetTime = static_cast<float>(ms / 1000.0);
   x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
                                    (static_cast<double>(x->sampleRate) * 0.1f));
 }
 
 void grainfall_time_variation(Grainfall* x, double percent) {
-  set_target(x->timeVariation.target, percent, 0.0, 100.0, 100.0,
-             "timeVariation value must be >= 0% and <= 100%.");
+  set_target(x->timeVariation.target, percent, grainfall::TIME_VARIATION, 100.0);
 }
 
 void grainfall_feedback(Grainfall* x, double percent) {
-  set_target(x->feedback.target, percent, 0.0, 200.0, 200.0,
-             "feedback value must be >= 0% and <= 200%.");
+  set_target(x->feedback.target, percent, grainfall::FEEDBACK, 200.0);
 }
 
 void grainfall_filter_freq(Grainfall* x, double hz) {
-  set_target(x->targetFilterFreq, hz, 20.0, 20000.0, 1.0,
-             "filterFreq value must be >= 20 Hz and <= 20000 Hz.");
+  set_target(x->targetFilterFreq, hz, grainfall::FILTER_FREQ, 1.0);
 }
 
 void grainfall_resonance(Grainfall* x, double percent) {
-  set_target(x->targetResonance, percent, 0.0, 100.0, 100.0,
-             "resonance value must be >= 0% and <= 100%.");
+  set_target(x->targetResonance, percent, grainfall::RESONANCE, 100.0);
 }
 
 void grainfall_density(Grainfall* x, double percent) {
-  set_target(x->density.target, percent, 0.0, 200.0, 200.0,
-             "density value must be >= 0% and <= 200%.");
+  set_target(x->density.target, percent, grainfall::DENSITY, 200.0);
 }
 
 void grainfall_grain_size(Grainfall* x, double percent) {
-  set_target(x->grainSize.target, percent, 0.0, 50.0, 50.0,
-             "grainSize value must be >= 0% and <= 50%.");
+  set_target(x->grainSize.target, percent, grainfall::GRAIN_SIZE, 50.0);
 }
 
 void grainfall_grain_start_variation(Grainfall* x, double percent) {
-  set_target(x->grainStartVariation.target, percent, 0.0, 100.0, 100.0,
-             "grainStartVariation value must be >= 0% and <= 100%.");
+  set_target(x->grainStartVariation.target, percent, grainfall::GRAIN_START_VARIATION, 100.0);
 }
 
 void grainfall_octave(Grainfall* x, double octaves) {
-  set_target(x->octave, octaves, -4.0, 4.0, 1.0, "octave value must be >= -4.0 and <= 4.0.");
+  set_target(x->octave, octaves, grainfall::OCTAVE, 1.0);
 }
 
 void grainfall_octave_variation(Grainfall* x, double octaves) {
-  set_target(x->octaveVariation.target, octaves, 0.0, 2.0, 1.0,
-             "octaveVariation value must be >= 0.0 and <= 2.0.");
+  set_target(x->octaveVariation.target, octaves, grainfall::OCTAVE_VARIATION, 1.0);
 }
 
 void grainfall_grain_reversal(Grainfall* x, double percent) {
-  set_target(x->grainReversal.target, percent, 0.0, 100.0, 100.0,
-             "grainReversal value must be >= 0% and <= 100%.");
+  set_target(x->grainReversal.target, percent, grainfall::GRAIN_REVERSAL, 100.0);
 }
 
 void grainfall_12tet(Grainfall* x) {
@@ -512,20 +501,20 @@ int main() {
               sizeof(Grainfall), nullptr, 0);
   host::addmess((host::Method)grainfall_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)grainfall_assist, "assist", host::ARG_PRIVATE, 0);
-  host::addmess((host::Method)grainfall_time, "time", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_time_variation, "timeVariation", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_feedback, "feedback", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_filter_freq, "filterFreq", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_resonance, "resonance", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_density, "density", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_grain_size, "grainSize", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_grain_start_variation, "grainStartVariation",
+  host::addmess((host::Method)grainfall_time, grainfall::TIME.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_time_variation, grainfall::TIME_VARIATION.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_feedback, grainfall::FEEDBACK.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_filter_freq, grainfall::FILTER_FREQ.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_resonance, grainfall::RESONANCE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_density, grainfall::DENSITY.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_size, grainfall::GRAIN_SIZE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_start_variation, grainfall::GRAIN_START_VARIATION.name,
                 host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_octave, "octave", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_octave_variation, "octaveVariation", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_grain_reversal, "grainReversal", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)grainfall_12tet, "12tet", host::ARG_END);
-  host::addmess((host::Method)grainfall_just, "just", host::ARG_END);
+  host::addmess((host::Method)grainfall_octave, grainfall::OCTAVE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_octave_variation, grainfall::OCTAVE_VARIATION.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_grain_reversal, grainfall::GRAIN_REVERSAL.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)grainfall_12tet, grainfall::INTONATIONS[0], host::ARG_END);
+  host::addmess((host::Method)grainfall_just, grainfall::INTONATIONS[1], host::ARG_END);
   host::addmess((host::Method)grainfall_list, "list", host::ARG_LIST, 0);
   host::z_add_signalmethod();
   return 0;

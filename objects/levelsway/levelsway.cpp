@@ -10,6 +10,7 @@
 #include "host.h"
 #include "levelsway.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 
 namespace {
@@ -34,12 +35,6 @@ const float LEVEL_FLOOR = 0.00001f;
 // small squares it is added to.
 const float RMS_SQUARE_LIMIT = 64.0f;
 
-const char* const RATIO_ERROR = "ratio value must be >= 0.01 and <= 10.0";
-const char* const THRESHOLD_ERROR = "threshold value must be >= -96.0dB and <= 0.0dB.";
-const char* const ATTACK_ERROR = "attack value must be >= 1.0ms and <= 100.0ms.";
-const char* const RELEASE_ERROR = "release value must be >= 100ms and <= 2000.0ms.";
-const char* const SOFT_KNEE_ERROR = "softKnee value must be >= 0.0 and <= 1.0.";
-const char* const MAKEUP_ERROR = "makeupGain value must be >= 0.0dB and <= 60.0dB.";
 const char* const RATE_ERROR = "the sample rate must be a positive number; the previous rate is kept.";
 
 // A level in dB as a linear gain (with the single-precision dB factor).
@@ -189,9 +184,9 @@ void* levelsway_new() {
 
 // A ratio out of range takes the nearer bound; a NaN has none and is refused.
 void levelsway_ratio(Levelsway* x, double value) {
-  if (!tildefx::check_range(value, 0.01, 10.0, RATIO_ERROR)) {
+  if (!tildefx::check_range(value, levelsway::RATIO)) {
     if (std::isnan(value)) return;
-    value = value > 10.0 ? 10.0 : 0.01;
+    value = value > levelsway::RATIO.maximum ? levelsway::RATIO.maximum : levelsway::RATIO.minimum;
   }
   x->ratio = static_cast<float>(value);
   build_gain_table(x);
@@ -199,33 +194,33 @@ void levelsway_ratio(Levelsway* x, double value) {
 
 // The knee and the curve are recomputed even after a refused value.
 void levelsway_threshold(Levelsway* x, double db) {
-  if (tildefx::check_range(db, -96.0, 0.0, THRESHOLD_ERROR)) x->thresholdDb = static_cast<float>(db);
+  if (tildefx::check_range(db, levelsway::THRESHOLD)) x->thresholdDb = static_cast<float>(db);
   update_threshold(x);
 }
 
 void levelsway_attack(Levelsway* x, double ms) {
-  if (tildefx::check_range(ms, 1.0, 100.0, ATTACK_ERROR)) x->attackTime = static_cast<float>(ms / 1000.0);
+  if (tildefx::check_range(ms, levelsway::ATTACK)) x->attackTime = static_cast<float>(ms / 1000.0);
   compute_attack_coef(x);
 }
 
 void levelsway_release(Levelsway* x, double ms) {
-  if (tildefx::check_range(ms, 100.0, 2000.0, RELEASE_ERROR)) x->releaseTime = static_cast<float>(ms / 1000.0);
+  if (tildefx::check_range(ms, levelsway::RELEASE)) x->releaseTime = static_cast<float>(ms / 1000.0);
   compute_release_coef(x);
 }
 
 void levelsway_soft_knee(Levelsway* x, double width) {
-  if (tildefx::check_range(width, 0.0, 1.0, SOFT_KNEE_ERROR)) x->kneeWidth = static_cast<float>(width);
+  if (tildefx::check_range(width, levelsway::SOFT_KNEE)) x->kneeWidth = static_cast<float>(width);
   update_threshold(x);
 }
 
 void levelsway_makeup_gain(Levelsway* x, double db) {
-  if (tildefx::check_range(db, 0.0, 60.0, MAKEUP_ERROR)) x->makeup = gain_from_db(db);
+  if (tildefx::check_range(db, levelsway::MAKEUP_GAIN)) x->makeup = gain_from_db(db);
 }
 
 // Only exactly 1 selects RMS; a value outside 0 to 1 is ignored without an
 // error, but the mode in force is always reported.
 void levelsway_rms_detect(Levelsway* x, double value) {
-  if (value >= 0.0 && value <= 1.0) x->detectMode = static_cast<int32_t>(value);
+  if (tildefx::check_range(value, levelsway::RMS_DETECT)) x->detectMode = static_cast<int32_t>(value);
   host::post("%s", x->detectMode == 1 ? "RMS Level Detect Mode." : "Peak Level Detect Mode.");
 }
 
@@ -339,7 +334,7 @@ void levelsway_dsp(Levelsway* x, host::Signal** signals, short* /*connections*/)
 
 void levelsway_assist(Levelsway* /*x*/, void* /*box*/, int kind, int index, char* text) {
   tildefx::write_assist(kind, index, text,
-                        {"(signal) Input", "(float) Ratio (0.01 - 10.0)", "(float) Threshold (-96 - 0)"},
+                        {"(signal) Input", levelsway::RATIO.assist, levelsway::THRESHOLD.assist},
                         {"(signal) Output"});
 }
 
@@ -351,13 +346,13 @@ int main() {
   host::addmess((host::Method)levelsway_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)levelsway_assist, "assist", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)levelsway_clear, "clear", host::ARG_END);
-  host::addftx((host::Method)levelsway_ratio, 1);
-  host::addftx((host::Method)levelsway_threshold, 2);
-  host::addmess((host::Method)levelsway_attack, "attack", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)levelsway_release, "release", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)levelsway_soft_knee, "softKnee", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)levelsway_makeup_gain, "makeupGain", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)levelsway_rms_detect, "rmsDetect", host::ARG_FLOAT, 0);
+  host::addftx((host::Method)levelsway_ratio, levelsway::RATIO.inlet);
+  host::addftx((host::Method)levelsway_threshold, levelsway::THRESHOLD.inlet);
+  host::addmess((host::Method)levelsway_attack, levelsway::ATTACK.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)levelsway_release, levelsway::RELEASE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)levelsway_soft_knee, levelsway::SOFT_KNEE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)levelsway_makeup_gain, levelsway::MAKEUP_GAIN.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)levelsway_rms_detect, levelsway::RMS_DETECT.name, host::ARG_FLOAT, 0);
   host::z_add_signalmethod();
   return 0;
 }

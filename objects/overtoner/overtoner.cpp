@@ -10,12 +10,11 @@
 #include "object.h"
 #include "processor_path.h"
 #include "overtoner.h"
+#include "parameters.h"
 
 namespace {
 
 host::Class* overtonerClass;
-
-const char* const LEVEL_ERROR = "value must be >= -60.0dB and <= 0.0dB.";
 
 void* overtoner_new() {
   auto* x = static_cast<Overtoner*>(host::newobject(overtonerClass));
@@ -33,16 +32,16 @@ void* overtoner_new() {
   return x;
 }
 
-void set_level(float& level, double db) {
-  if (tildefx::check_range(db, -60.0, 0.0, LEVEL_ERROR)) level = tildefx::db_to_gain(db);
+void set_level(float& level, double db, const tildefx::Parameter& parameter) {
+  if (tildefx::check_range(db, parameter)) level = tildefx::db_to_gain(db);
 }
 
-void overtoner_p1(Overtoner* x, double db) { set_level(x->level1, db); }
-void overtoner_p2(Overtoner* x, double db) { set_level(x->level2, db); }
-void overtoner_p3(Overtoner* x, double db) { set_level(x->level3, db); }
-void overtoner_p4(Overtoner* x, double db) { set_level(x->level4, db); }
-void overtoner_p5(Overtoner* x, double db) { set_level(x->level5, db); }
-void overtoner_p7(Overtoner* x, double db) { set_level(x->level7, db); }
+void overtoner_p1(Overtoner* x, double db) { set_level(x->level1, db, overtoner::P1); }
+void overtoner_p2(Overtoner* x, double db) { set_level(x->level2, db, overtoner::P2); }
+void overtoner_p3(Overtoner* x, double db) { set_level(x->level3, db, overtoner::P3); }
+void overtoner_p4(Overtoner* x, double db) { set_level(x->level4, db, overtoner::P4); }
+void overtoner_p5(Overtoner* x, double db) { set_level(x->level5, db, overtoner::P5); }
+void overtoner_p7(Overtoner* x, double db) { set_level(x->level7, db, overtoner::P7); }
 
 // The level is mapped a second time: 1.0 gives weight 1, 0.0 gives 0.001.
 // The power of ten is the library's, found without its call for nearly
@@ -183,12 +182,12 @@ int main() {
               (host::Method)host::z_dsp_free, sizeof(Overtoner), nullptr, 0);
   host::addmess((host::Method)overtoner_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)overtoner_assist, "assist", host::ARG_PRIVATE, 0);
-  host::addmess((host::Method)overtoner_p1, "p1", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)overtoner_p2, "p2", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)overtoner_p3, "p3", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)overtoner_p4, "p4", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)overtoner_p5, "p5", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)overtoner_p7, "p7", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p1, overtoner::P1.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p2, overtoner::P2.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p3, overtoner::P3.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p4, overtoner::P4.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p5, overtoner::P5.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)overtoner_p7, overtoner::P7.name, host::ARG_FLOAT, 0);
   host::z_add_signalmethod();
   return 0;
 }

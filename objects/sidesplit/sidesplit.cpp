@@ -2,14 +2,13 @@
 // gain for the mid and one for the side component.
 #include "host.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 #include "sidesplit.h"
 
 namespace {
 
 host::Class* sidesplitClass;
-
-const char* const GAIN_ERROR = "value must be >= -12.0dB and <= 12.0dB.";
 
 void* sidesplit_new() {
   auto* x = static_cast<Sidesplit*>(host::newobject(sidesplitClass));
@@ -27,20 +26,20 @@ void* sidesplit_new() {
 }
 
 void sidesplit_mid_gain(Sidesplit* x, double db) {
-  if (tildefx::check_range(db, -12.0, 12.0, GAIN_ERROR)) x->midGain = tildefx::db_to_gain(db);
+  if (tildefx::check_range(db, sidesplit::MID_GAIN)) x->midGain = tildefx::db_to_gain(db);
 }
 
 void sidesplit_side_gain(Sidesplit* x, double db) {
-  if (tildefx::check_range(db, -12.0, 12.0, GAIN_ERROR)) x->sideGain = tildefx::db_to_gain(db);
+  if (tildefx::check_range(db, sidesplit::SIDE_GAIN)) x->sideGain = tildefx::db_to_gain(db);
 }
 
 // Any number is a mode: above 1 is 1, below 0 is 0, the rest truncated.
 void sidesplit_mode(Sidesplit* x, double value) {
-  if (value > 1.0) {
+  if (value > sidesplit::MODE.maximum) {
     x->direction = 1;
-  } else if (value < 0.0) {
+  } else if (value < sidesplit::MODE.minimum) {
     x->direction = 0;
-  } else if (value >= 0.0) {
+  } else if (value >= sidesplit::MODE.minimum) {
     x->direction = static_cast<int32_t>(value);
   }
 }
@@ -91,8 +90,8 @@ void sidesplit_dsp(Sidesplit* x, host::Signal** signals, short* /*connections*/)
 
 void sidesplit_assist(Sidesplit* /*x*/, void* /*box*/, int kind, int index, char* text) {
   tildefx::write_assist(kind, index, text,
-                        {"(signal) Left Input", "(signal) Right Input", "(float) Mid Gain (-12 - 12)",
-                         "(float) Side Gain (-12 - 12)", "(float) LR>MS, MS>LR (0 or 1)"},
+                        {"(signal) Left Input", "(signal) Right Input", sidesplit::MID_GAIN.assist,
+                         sidesplit::SIDE_GAIN.assist, sidesplit::MODE.assist},
                         {"(signal) Left Output", "(signal) Right Output"});
 }
 
@@ -103,9 +102,9 @@ int main() {
               (host::Method)host::z_dsp_free, sizeof(Sidesplit), nullptr, 0);
   host::addmess((host::Method)sidesplit_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)sidesplit_assist, "assist", host::ARG_PRIVATE, 0);
-  host::addftx((host::Method)sidesplit_mid_gain, 2);
-  host::addftx((host::Method)sidesplit_side_gain, 3);
-  host::addftx((host::Method)sidesplit_mode, 4);
+  host::addftx((host::Method)sidesplit_mid_gain, sidesplit::MID_GAIN.inlet);
+  host::addftx((host::Method)sidesplit_side_gain, sidesplit::SIDE_GAIN.inlet);
+  host::addftx((host::Method)sidesplit_mode, sidesplit::MODE.inlet);
   host::z_add_signalmethod();
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "held_writes.h"
 #include "host.h"
 #include "object.h"
+#include "parameters.h"
 #include "processor_path.h"
 #include "tonewarp.h"
 
@@ -22,11 +23,6 @@ host::Class* tonewarpClass;
 constexpr int32_t LINE_LENGTH = 1 << 20;  // the delay line and the steps of the window
 constexpr long LINE_BYTES = LINE_LENGTH * static_cast<long>(sizeof(float));
 
-const char* const TIME_ERROR = "time value must be >= 1.0 ms and <= 5000.0 ms.";
-const char* const PITCH_ERROR = "pitchFactor values must between 0 and 1200 cents.";
-const char* const FEEDBACK_ERROR = "feedback value must be >= 0% and <= 200%.";
-const char* const OCTAVE_ERROR = "octave value must be >= -3.0 and <= 3.0.";
-const char* const DEPTH_ERROR = "lfoDepth value must be >= 10.0% and <= 100.0%.";
 const char* const MEMORY_ERROR = "not enough memory for the delay line.";
 const char* const RATE_ERROR = "sample rate must be >= 126 Hz; the previous rate stays.";
 
@@ -55,6 +51,10 @@ const int INTERVALS[TONEWARP_INTERVALS][2] = {
     {6, 5},  {5, 4},   {4, ET},  {9, 7},   {4, 3},   {5, ET},  {7, 5},  {6, ET}, {10, 7},
     {7, ET}, {3, 2},   {14, 9},  {11, 7},  {8, ET},  {8, 5},   {5, 3},  {9, ET}, {12, 7},
     {7, 4},  {16, 9},  {10, ET}, {9, 5},   {13, 7},  {15, 8},  {11, ET}, {2, 1}};
+
+static_assert(tonewarp::PITCH_FACTOR.maximum == TONEWARP_INTERVALS - 1 &&
+                  tonewarp::PITCH_FACTOR.choices.count == TONEWARP_INTERVALS,
+              "a name and an index for every interval");
 
 float interval_ratio(const int interval[2]) {
   if (interval[1] == ET) return static_cast<float>(std::pow(2.0, interval[0] / 12.0));
@@ -108,7 +108,7 @@ void tonewarp_free(Tonewarp* x) {
 
 // The delay glides to its new value in half a second.
 void tonewarp_time(Tonewarp* x, double ms) {
-  if (!tildefx::check_range(ms, 1.0, 5000.0, TIME_ERROR)) return;
+  if (!tildefx::check_range(ms, tonewarp::TIME)) return;
   x->targetTime = static_cast<float>(ms / 1000.0);
   x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
                                    (0.5 * x->sampleRate));
@@ -118,23 +118,23 @@ void tonewarp_time(Tonewarp* x, double ms) {
 // selects 34.
 void tonewarp_pitch_factor(Tonewarp* x, double value) {
   const double index = std::trunc(value);
-  if (tildefx::check_range(index, 0.0, TONEWARP_INTERVALS - 1, PITCH_ERROR))
+  if (tildefx::check_range(index, tonewarp::PITCH_FACTOR))
     x->pitchIndex = static_cast<int32_t>(index);
 }
 
 void tonewarp_feedback(Tonewarp* x, double percent) {
-  if (tildefx::check_range(percent, 0.0, 200.0, FEEDBACK_ERROR))
+  if (tildefx::check_range(percent, tonewarp::FEEDBACK))
     x->feedback.target = static_cast<float>(percent / 200.0);
 }
 
 void tonewarp_octave(Tonewarp* x, double octaves) {
-  if (tildefx::check_range(octaves, -3.0, 3.0, OCTAVE_ERROR)) x->octave = static_cast<float>(octaves);
+  if (tildefx::check_range(octaves, tonewarp::OCTAVE)) x->octave = static_cast<float>(octaves);
 }
 
 // The depth moves by a per-sample step for one second's worth of blocks and
 // then lands on the target.
 void tonewarp_loop_depth(Tonewarp* x, double percent) {
-  if (!tildefx::check_range(percent, 10.0, 100.0, DEPTH_ERROR)) return;
+  if (!tildefx::check_range(percent, tonewarp::LOOP_DEPTH)) return;
   x->targetDepth = static_cast<float>(percent / 100.0);
   x->depthStep =
       static_cast<float>((static_cast<double>(x->targetDepth) - x->currentDepth) / x->sampleRate);
@@ -340,11 +340,11 @@ int main() {
               sizeof(Tonewarp), nullptr, 0);
   host::addmess((host::Method)tonewarp_dsp, "dsp", host::ARG_PRIVATE, 0);
   host::addmess((host::Method)tonewarp_assist, "assist", host::ARG_PRIVATE, 0);
-  host::addmess((host::Method)tonewarp_time, "time", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)tonewarp_pitch_factor, "pitchFactor", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)tonewarp_feedback, "feedback", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)tonewarp_octave, "octave", host::ARG_FLOAT, 0);
-  host::addmess((host::Method)tonewarp_loop_depth, "loopDepth", host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_time, tonewarp::TIME.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_pitch_factor, tonewarp::PITCH_FACTOR.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_feedback, tonewarp::FEEDBACK.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_octave, tonewarp::OCTAVE.name, host::ARG_FLOAT, 0);
+  host::addmess((host::Method)tonewarp_loop_depth, tonewarp::LOOP_DEPTH.name, host::ARG_FLOAT, 0);
   host::z_add_signalmethod();
   return 0;
 }

@@ -1,97 +1,106 @@
-// The Turtle against the objects: every control port's range is what the
-// object accepts (its bounds, as the 32-bit floats a host sends, pass; one
-// float step beyond each is refused) and its default is what the object
-// starts with (sending it changes nothing that can be heard).
+// The bundle's Turtle, as lilv reads it, against the objects' descriptions
+// (tests/parameters_test.cpp holds the objects to the same descriptions):
+// a control port per parameter, in order, with its range and start as the
+// 32-bit floats a host sends and its choices labelled; the latency port last,
+// reading 0; and a demo preset that sounds as the demo's settings do.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <set>
+#include <fstream>
+#include <sstream>
 
 #include "lv2_world.h"
+#include "object_descriptions.h"
 #include "rig.h"
 
 namespace {
 
-// Ports whose object refuses nothing: every number is a mode, or a value
-// out of range is ignored without a line.
-const std::set<std::string> ACCEPTS_EVERY_NUMBER = {"sidesplit:mode", "levelsway:rmsDetect"};
+using tildefx::Parameter;
+using tildefx::Route;
 
-// Where the object starts at a setting its messages cannot make: bitgrind~
-// at the full 32-bit word (above the 24 bits of its depth inlet), the upper
-// partials of overtoner~ below the -60 dB of its messages, and echoloom~'s
-// first head 0.75 table steps into its cycle, which no angle gives.
-const std::set<std::string> DEFAULT_UNREACHABLE = {"bitgrind:depth", "overtoner:p2", "overtoner:p3",
-                                                   "overtoner:p4",   "overtoner:p5", "overtoner:p7",
-                                                   "echoloom:lfoPhase"};
+std::string base_name(const std::string& object) { return object.substr(0, object.find('~')); }
 
-size_t error_count(const std::vector<std::string>& lines) {
-  size_t count = 0;
-  for (const std::string& line : lines) count += line.rfind("error", 0) == 0;
-  return count;
-}
-
-std::string object_name(const std::string& object) { return object + "~"; }
-
-// The console of a fresh instance after one message.
-std::vector<std::string> console_after(const std::string& object, const std::string& message) {
-  Rig rig(object_name(object));
-  rig.send(message);
-  return rig.console();
-}
-
-Channels render(const std::string& object, const std::vector<std::string>& messages) {
-  Rig rig(object_name(object));
-  for (const std::string& message : messages) rig.send(message);
-  rig.console();
-  const int inlets = rig.instance().signal_inlets();
-  return rig.run_channels(test_input(inlets, 16384, 256));
+std::vector<std::string> names_of(const Parameter& parameter) {
+  return {parameter.choices.names, parameter.choices.names + parameter.choices.count};
 }
 
 // Guards the loops below against an empty bundle.
-TEST(Lv2Ports, EveryPluginHasControls) {
-  const std::vector<std::string> objects = all_objects();
-  EXPECT_EQ(objects.size(), 7u);
-  for (const std::string& object : objects) EXPECT_FALSE(control_ports(object).empty()) << object;
+TEST(Lv2Ports, EveryDescribedObjectIsAPlugin) {
+  EXPECT_EQ(all_objects().size(), std::size(OBJECT_DESCRIPTIONS));
+  for (const tildefx::NamedDescription& entry : OBJECT_DESCRIPTIONS)
+    EXPECT_NE(find_plugin(base_name(entry.name)), nullptr) << entry.name;
 }
 
-TEST(Lv2Ports, RangesAreWhatTheObjectsAccept) {
-  for (const std::string& object : all_objects()) {
-    for (const ControlPort& port : control_ports(object)) {
-      const std::string name = object + ":" + port.symbol;
-      if (!port.selectors.empty()) {
-        // A choice: every value names a message.
-        EXPECT_EQ(port.minimum, 0.0f) << name;
-        EXPECT_EQ(port.maximum, static_cast<float>(port.selectors.size() - 1)) << name;
-        for (size_t i = 0; i < port.selectors.size(); i++)
-          EXPECT_EQ(error_count(console_after(object, port.selectors[i])), 0u) << name;
-        continue;
-      }
-      if (port.integer) {
-        EXPECT_EQ(port.minimum, std::floor(port.minimum)) << name;
-        EXPECT_EQ(port.maximum, std::floor(port.maximum)) << name;
-      }
-      EXPECT_EQ(error_count(console_after(object, message_for(port, port.minimum))), 0u) << name << " minimum";
-      EXPECT_EQ(error_count(console_after(object, message_for(port, port.maximum))), 0u) << name << " maximum";
-      // One step: the next whole number for an integer port, else the next float.
-      const float below = port.integer ? port.minimum - 1.0f : std::nextafter(port.minimum, -INFINITY);
-      const float above = port.integer ? port.maximum + 1.0f : std::nextafter(port.maximum, INFINITY);
-      const size_t refusals = ACCEPTS_EVERY_NUMBER.count(name) ? 0u : 1u;
-      EXPECT_EQ(error_count(console_after(object, message_for(port, below))), refusals) << name << " below";
-      EXPECT_EQ(error_count(console_after(object, message_for(port, above))), refusals) << name << " above";
+TEST(Lv2Ports, TheControlsAreTheDescribedParameters) {
+  for (const tildefx::NamedDescription& entry : OBJECT_DESCRIPTIONS) {
+    const std::vector<ControlPort> ports = control_ports(base_name(entry.name));
+    ASSERT_EQ(ports.size(), static_cast<size_t>(entry.description->parameterCount)) << entry.name;
+    for (size_t i = 0; i < ports.size(); i++) {
+      const Parameter& parameter = entry.description->parameters[i];
+      const ControlPort& port = ports[i];
+      const std::string name = std::string(entry.name) + " " + parameter.name;
+      EXPECT_EQ(port.symbol, parameter.name) << name;
+      EXPECT_EQ(port.minimum, tildefx::lowest_float(parameter)) << name;
+      EXPECT_EQ(port.maximum, tildefx::highest_float(parameter)) << name;
+      EXPECT_EQ(port.defaultValue, tildefx::resting_float(parameter)) << name;
+      EXPECT_EQ(port.integer, tildefx::takes_whole_numbers(parameter)) << name;
+      EXPECT_EQ(port.inlet, parameter.route == Route::FloatInlet ? parameter.inlet : -1) << name;
+      EXPECT_EQ(port.selectors, parameter.route == Route::ChoiceNames ? names_of(parameter) : std::vector<std::string>{})
+          << name;
+      EXPECT_EQ(port.labels, names_of(parameter)) << name;
+      EXPECT_EQ(port.hasUnit, parameter.unit != tildefx::Unit::None) << name;
     }
   }
 }
 
-TEST(Lv2Ports, DefaultsAreWhatTheObjectsStartWith) {
+TEST(Lv2Ports, TheLatencyPortComesLastAndReadsZero) {
   for (const std::string& object : all_objects()) {
-    const Channels untouched = render(object, {});
-    for (const ControlPort& port : control_ports(object)) {
-      const std::string name = object + ":" + port.symbol;
-      EXPECT_GE(port.defaultValue, port.minimum) << name;
-      EXPECT_LE(port.defaultValue, port.maximum) << name;
-      if (DEFAULT_UNREACHABLE.count(name)) continue;
-      EXPECT_EQ(first_difference(untouched, render(object, {message_for(port, port.defaultValue)})), "") << name;
-    }
+    const LilvPlugin* plugin = find_plugin(object);
+    ASSERT_TRUE(lilv_plugin_has_latency(plugin)) << object;
+    EXPECT_EQ(lilv_plugin_get_latency_port_index(plugin), lilv_plugin_get_num_ports(plugin) - 1) << object;
+    Lv2Instance instance(object);
+    ASSERT_TRUE(instance.created()) << object;
+    instance.run(test_input(object == "sidesplit" ? 2 : 1, 256), {64});
+    EXPECT_EQ(instance.latency(), 0.0f) << object;
+  }
+}
+
+// The messages of each object's demo settings, by object name, as the
+// build read them for the presets.
+std::map<std::string, std::vector<std::string>> demo_messages() {
+  std::map<std::string, std::vector<std::string>> messages;
+  std::ifstream in(TILDEFX_LV2_DEMO_MESSAGES);
+  for (std::string line; std::getline(in, line);) {
+    const size_t tab = line.find('\t');
+    messages[base_name(line.substr(0, tab))].push_back(line.substr(tab + 1));
+  }
+  return messages;
+}
+
+// A message of numbers alone is a note list, which no preset holds.
+bool is_note_list(const std::string& message) {
+  std::istringstream words(message);
+  for (std::string word; words >> word;)
+    if (word.find_first_not_of("0123456789.-") != std::string::npos) return false;
+  return true;
+}
+
+TEST(Lv2Ports, TheDemoPresetSoundsAsTheDemoSettings) {
+  const std::map<std::string, std::vector<std::string>> demos = demo_messages();
+  ASSERT_EQ(demos.size(), std::size(OBJECT_DESCRIPTIONS));
+  for (const auto& [object, messages] : demos) {
+    const std::vector<std::map<std::string, float>> presets = preset_values(object);
+    ASSERT_EQ(presets.size(), 1u) << object;
+    Lv2Instance plugin(object);
+    ASSERT_TRUE(plugin.created()) << object;
+    for (const auto& [symbol, value] : presets[0]) plugin.set(symbol, value);
+    Rig rig(object + "~");
+    for (const std::string& message : messages)
+      if (!is_note_list(message)) rig.send(message);
+    rig.console();
+    const Channels input = test_input(object == "sidesplit" ? 2 : 1, 16384, 256);
+    EXPECT_EQ(first_difference(rig.run_channels(input), plugin.run(input, {64})), "") << object;
+    EXPECT_EQ(plugin.log(), std::vector<std::string>{}) << object;
   }
 }
 

@@ -1,5 +1,5 @@
 // The bundle in LV2's own tools: lv2ls finds the seven plug-ins, lv2info
-// shows their ports, lv2_validate accepts the Turtle, and lv2apply renders
+// shows their ports and presets, lv2_validate accepts the Turtle, and lv2apply renders
 // every object to the bit as tildefx render does at lv2apply's block size
 // (one sample) with the same messages at time 0.
 #include <gtest/gtest.h>
@@ -34,23 +34,28 @@ TEST(Lv2Tools, Lv2lsListsTheSevenPlugins) {
   EXPECT_EQ(listing.output, expected);
 }
 
-TEST(Lv2Tools, Lv2infoShowsEveryPort) {
+// Every port, the latency last, the maintainer and the demo preset.
+TEST(Lv2Tools, Lv2infoShowsEveryPortTheMaintainerAndThePreset) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> ports = {
       {"grainfall",
        {"in", "out", "notes", "time", "timeVariation", "feedback", "filterFreq", "resonance", "density",
-        "grainSize", "grainStartVariation", "octave", "octaveVariation", "grainReversal", "intonation"}},
+        "grainSize", "grainStartVariation", "octave", "octaveVariation", "grainReversal", "intonation", "latency"}},
       {"echoloom",
        {"in", "out", "time", "feedback", "lfoFreq", "lfoDepth", "lfoShape", "lfoPhase", "filterFreq",
-        "resonance", "feedbackSwitch", "freeze", "heads"}},
-      {"tonewarp", {"in", "out", "time", "pitchFactor", "feedback", "octave", "loopDepth"}},
-      {"levelsway", {"in", "out", "ratio", "threshold", "attack", "release", "softKnee", "makeupGain", "rmsDetect"}},
-      {"bitgrind", {"in", "out", "depth", "folds"}},
-      {"sidesplit", {"inLeft", "inRight", "outLeft", "outRight", "midGain", "sideGain", "mode"}},
-      {"overtoner", {"in", "out", "p1", "p2", "p3", "p4", "p5", "p7"}}};
+        "resonance", "feedbackSwitch", "freeze", "heads", "latency"}},
+      {"tonewarp", {"in", "out", "time", "pitchFactor", "feedback", "octave", "loopDepth", "latency"}},
+      {"levelsway", {"in", "out", "ratio", "threshold", "attack", "release", "softKnee", "makeupGain", "rmsDetect", "latency"}},
+      {"bitgrind", {"in", "out", "depth", "folds", "latency"}},
+      {"sidesplit", {"inLeft", "inRight", "outLeft", "outRight", "midGain", "sideGain", "mode", "latency"}},
+      {"overtoner", {"in", "out", "p1", "p2", "p3", "p4", "p5", "p7", "latency"}}};
   for (const auto& [object, symbols] : ports) {
     const CommandRun info = run_command(lv2_command("lv2info " + uri(object)));
     ASSERT_EQ(info.status, 0) << info.output;
     EXPECT_NE(info.output.find("Name:              " + object + "~\n"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Author:            The tildefx developers\n"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Has latency:       yes, reported by port " + std::to_string(symbols.size() - 1)),
+              std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Presets: \n\t         Demo\n"), std::string::npos) << info.output;
     for (size_t i = 0; i < symbols.size(); i++) {
       const std::string port = "Port " + std::to_string(i) + ":";
       const size_t at = info.output.find(port);

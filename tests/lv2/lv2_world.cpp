@@ -4,6 +4,8 @@
 
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
+#include <lv2/presets/presets.h>
+#include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
 
 #include <cmath>
@@ -82,7 +84,7 @@ std::vector<ControlPort> control_ports(const std::string& object) {
   if (plugin == nullptr) return ports;
   for (uint32_t i = 0; i < lilv_plugin_get_num_ports(plugin); i++) {
     const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-    if (!port_is(plugin, port, LILV_URI_CONTROL_PORT)) continue;
+    if (!port_is(plugin, port, LILV_URI_CONTROL_PORT) || !port_is(plugin, port, LILV_URI_INPUT_PORT)) continue;
     ControlPort control;
     control.symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
     LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
@@ -100,6 +102,15 @@ std::vector<ControlPort> control_ports(const std::string& object) {
     LilvNode* integer = uri_node(LV2_CORE__integer);
     control.integer = lilv_port_has_property(plugin, port, integer);
     lilv_node_free(integer);
+    LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
+    std::map<float, std::string> labels;
+    LILV_FOREACH(scale_points, p, points) {
+      const LilvScalePoint* point = lilv_scale_points_get(points, p);
+      labels[lilv_node_as_float(lilv_scale_point_get_value(point))] = lilv_node_as_string(lilv_scale_point_get_label(point));
+    }
+    lilv_scale_points_free(points);
+    for (const auto& label : labels) control.labels.push_back(label.second);
+    control.hasUnit = !port_value(plugin, port, LV2_UNITS__unit).empty();
     ports.push_back(control);
   }
   return ports;
@@ -157,6 +168,10 @@ Lv2Instance::Lv2Instance(const std::string& object) : plugin_(find_plugin(object
       (input ? audioIn_ : audioOut_).push_back(i);
     } else if (port_is(plugin_, port, LILV_URI_ATOM_PORT)) {
       notesPort_ = static_cast<int>(i);
+    } else if (!input) {
+      latencyPort_ = static_cast<int>(i);
+      controls_[i] = NAN;  // until the plug-in writes it
+      lilv_instance_connect_port(instance_, i, &controls_[i]);
     } else {
       LilvNode* def = nullptr;
       lilv_port_get_range(plugin_, port, &def, nullptr, nullptr);
@@ -219,4 +234,34 @@ std::vector<std::string> Lv2Instance::log() {
   std::vector<std::string> lines;
   lines.swap(host_->lines);
   return lines;
+}
+
+float Lv2Instance::latency() const { return latencyPort_ < 0 ? NAN : controls_[static_cast<size_t>(latencyPort_)]; }
+
+namespace {
+void keep_port_value(const char* symbol, void* values, const void* value, uint32_t size, uint32_t /*type*/) {
+  if (size == sizeof(float)) (*static_cast<std::map<std::string, float>*>(values))[symbol] = *static_cast<const float*>(value);
+}
+}  // namespace
+
+std::vector<std::map<std::string, float>> preset_values(const std::string& object) {
+  std::vector<std::map<std::string, float>> presets;
+  const LilvPlugin* plugin = find_plugin(object);
+  if (plugin == nullptr) return presets;
+  Lv2Instance::Host host;
+  LilvNode* presetClass = uri_node(LV2_PRESETS__Preset);
+  LilvNodes* related = lilv_plugin_get_related(plugin, presetClass);
+  LILV_FOREACH(nodes, i, related) {
+    const LilvNode* preset = lilv_nodes_get(related, i);
+    lilv_world_load_resource(world(), preset);
+    LilvState* state = lilv_state_new_from_world(world(), &host.map, preset);
+    if (state == nullptr) continue;
+    std::map<std::string, float> values;
+    lilv_state_emit_port_values(state, keep_port_value, &values);
+    presets.push_back(values);
+    lilv_state_free(state);
+  }
+  lilv_nodes_free(related);
+  lilv_node_free(presetClass);
+  return presets;
 }

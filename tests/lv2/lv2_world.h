@@ -6,18 +6,22 @@
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "test_files.h"
 
+// A control input port.
 struct ControlPort {
   std::string symbol;
   float minimum, maximum, defaultValue;
   int inlet;                           // the float inlet it feeds, or -1
   std::vector<std::string> selectors;  // the messages its values 0, 1, ... send
   bool integer;
+  std::vector<std::string> labels;     // of its scale points, by value
+  bool hasUnit;
 };
 
 // The message the adapter sends for this value: "time 500", "2: -6", "just".
@@ -26,6 +30,8 @@ std::string message_for(const ControlPort& port, float value);
 const LilvPlugin* find_plugin(const std::string& object);
 std::vector<ControlPort> control_ports(const std::string& object);
 std::vector<std::string> all_objects();
+// The port values of the plug-in's presets, by symbol, one map per preset.
+std::vector<std::map<std::string, float>> preset_values(const std::string& object);
 
 // One instance at 44100 Hz with buffers of its own for every port.
 class Lv2Instance {
@@ -44,6 +50,8 @@ class Lv2Instance {
   // them. A line logged during a run as anything but a trace, which the
   // audio thread may not log, reads "not a trace: ...".
   std::vector<std::string> log();
+  // The value in the latency port after the last run.
+  float latency() const;
 
   struct Host;
 
@@ -54,6 +62,7 @@ class Lv2Instance {
   std::vector<float> controls_;  // by port index
   std::vector<uint32_t> audioIn_, audioOut_;
   int notesPort_ = -1;
+  int latencyPort_ = -1;
   std::vector<uint8_t> notes_;  // atom sequence buffer
   LV2_Atom_Forge forge_;
   LV2_Atom_Forge_Frame frame_;

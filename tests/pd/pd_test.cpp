@@ -1,13 +1,17 @@
 // The externals in Pd itself: each object, played from a table through the
 // external and recorded by Pd, must give the bits tildefx render gives for
 // the same input and messages; bad input must print its line and change
-// nothing; every help patch must open cleanly.
+// nothing; every help patch must open cleanly, its number boxes limited to
+// the range of the parameter they set.
 #include <gtest/gtest.h>
 #include <dirent.h>
 
 #include <algorithm>
 #include <fstream>
+#include <map>
+#include <sstream>
 
+#include "object_descriptions.h"
 #include "pd_render.h"
 
 namespace {
@@ -244,6 +248,75 @@ TEST(PdHelp, EveryExternalHasAHelpPatchAndAllOpenWithoutErrors) {
   EXPECT_EQ(pd.status, 0) << pd.console;
   expect_no_errors(pd);
   EXPECT_EQ(pd.console.find("couldn't"), std::string::npos) << pd.console;
+}
+
+}  // namespace
+
+namespace {
+
+// The boxes of a patch's main canvas, by index, each as its words
+// ("#X", "floatatom", ...), and its connections (from, outlet, to, inlet).
+struct Patch {
+  std::vector<std::vector<std::string>> boxes;
+  std::vector<std::vector<int>> connections;
+};
+
+Patch read_patch(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream content;
+  content << file.rdbuf();
+  Patch patch;
+  int depth = -1;  // the main canvas's own "#N canvas" makes it 0
+  std::string record;
+  while (std::getline(content, record, ';')) {
+    std::istringstream stream(record);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    if (words.size() < 2) continue;
+    if (words[0] == "#N" && words[1] == "canvas") depth++;
+    if (words[0] != "#X") continue;
+    if (words[1] == "restore") depth--;
+    if (depth != 0) continue;
+    if (words[1] == "connect")
+      patch.connections.push_back({std::stoi(words[2]), std::stoi(words[3]), std::stoi(words[4]), std::stoi(words[5])});
+    else if (words[1] != "coords")
+      patch.boxes.push_back(words);
+  }
+  return patch;
+}
+
+// The parameter a number box sets: through a message box "NAME $1", or
+// straight into a float inlet.
+const tildefx::Parameter* parameter_set_by(const Patch& patch, int box, const tildefx::Description& description) {
+  for (const std::vector<int>& connection : patch.connections) {
+    if (connection[0] != box) continue;
+    const std::vector<std::string>& target = patch.boxes.at(static_cast<size_t>(connection[2]));
+    for (int i = 0; i < description.parameterCount; i++) {
+      const tildefx::Parameter& parameter = description.parameters[i];
+      const bool viaMessage = target[1] == "msg" && target.size() == 6 && target[4] == parameter.name;
+      const bool viaInlet = target[1] == "obj" && parameter.route == tildefx::Route::FloatInlet &&
+                            connection[3] == parameter.inlet;
+      if (viaMessage || viaInlet) return &parameter;
+    }
+  }
+  return nullptr;
+}
+
+TEST(PdHelp, NumberBoxesAreLimitedToTheRangeOfTheirParameter) {
+  for (const tildefx::NamedDescription& entry : OBJECT_DESCRIPTIONS) {
+    const Patch patch = read_patch(std::string(TILDEFX_PD_DIR) + "/" + entry.name + "-help.pd");
+    size_t boxes = 0;
+    for (size_t i = 0; i < patch.boxes.size(); i++) {
+      const std::vector<std::string>& box = patch.boxes[i];
+      if (box[1] != "floatatom") continue;
+      boxes++;
+      const tildefx::Parameter* parameter = parameter_set_by(patch, static_cast<int>(i), *entry.description);
+      ASSERT_NE(parameter, nullptr) << entry.name << " box " << i;
+      EXPECT_EQ(std::stof(box[5]), tildefx::lowest_float(*parameter)) << entry.name << " " << parameter->name;
+      EXPECT_EQ(std::stof(box[6]), tildefx::highest_float(*parameter)) << entry.name << " " << parameter->name;
+    }
+    EXPECT_GT(boxes, 0u) << entry.name;
+  }
 }
 
 }  // namespace

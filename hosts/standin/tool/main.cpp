@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "parameter_listing.h"
 #include "render.h"
 #include "score.h"
 #include "standin.h"
@@ -32,7 +33,8 @@ const char* const USAGE =
     "                       at most 1024)\n"
     "      MESSAGE          as in a message box: \"time 500\", \"12tet\", \"0.5\",\n"
     "                       \"N: ...\" sends to inlet N (\"2: -6\", \"1: 60 100\")\n"
-    "  info OBJECT       lists the object's inlets, outlets and messages\n"
+    "  info OBJECT       lists the object's inlets, outlets and messages, and\n"
+    "                    its parameters with range, unit and start\n"
     "  list              lists the objects found on the search path\n"
     "  help              shows this text\n"
     "\n"
@@ -125,6 +127,7 @@ int run_info(const std::vector<std::string>& args) {
     for (int number : info.floatInlets) std::printf(" %d", number);
     std::printf("\n");
   }
+  tildefx_tool::print_parameters(info.name);
   tildefx_tool::print_console(false);
   return 0;
 }
