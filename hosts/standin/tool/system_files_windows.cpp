@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -194,9 +195,16 @@ bool copy_into(const OutputTarget& target, std::string& errorText) {
 
 }  // namespace
 
+namespace {
+UINT consoleCodePage = 0;
+void restore_console_code_page() { SetConsoleOutputCP(consoleCodePage); }
+}  // namespace
+
 std::vector<std::string> command_line_arguments(int, char**) {
-  // The console shows the lines, which name files in UTF-8, as UTF-8.
-  SetConsoleOutputCP(CP_UTF8);
+  // The console shows the lines, which name files in UTF-8, as UTF-8, and
+  // gets its own code page back at the end.
+  consoleCodePage = GetConsoleOutputCP();
+  if (consoleCodePage != 0 && SetConsoleOutputCP(CP_UTF8)) std::atexit(restore_console_code_page);
   int count = 0;
   wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> arguments;
