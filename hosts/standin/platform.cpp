@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #endif
@@ -65,6 +66,7 @@ namespace {
 // a truncated file is refused here.
 std::string why_not_a_library(const std::string& path) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return std::string("the file cannot be read: ") + std::strerror(errno);
   const std::streamoff size = file.tellg();
   if (size <= 0) return "the file is empty";
   ElfW(Ehdr) header{};

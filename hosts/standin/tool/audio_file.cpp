@@ -3,9 +3,10 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
-#include "output_target.h"
+#include "system_files.h"
 
 namespace tildefx_tool {
 
@@ -41,8 +42,14 @@ AudioReader::AudioReader(State* state) : state_(state) {}
 AudioReader::~AudioReader() { sf_close(state_->file); }
 
 std::unique_ptr<AudioReader> AudioReader::open(const std::string& path, std::string& errorText) {
+  std::string reason;
+  const int descriptor = open_for_reading(path, reason);
+  if (descriptor < 0) {
+    errorText = "cannot read " + path + ": " + reason;
+    return nullptr;
+  }
   auto state = std::make_unique<State>();
-  state->file = sf_open(path.c_str(), SFM_READ, &state->info);
+  state->file = sf_open_fd(descriptor, SFM_READ, &state->info, SF_TRUE);
   if (state->file == nullptr) {
     errorText = "cannot read " + path + ": " + sf_strerror(nullptr);
     return nullptr;
@@ -52,7 +59,11 @@ std::unique_ptr<AudioReader> AudioReader::open(const std::string& path, std::str
 
 int AudioReader::sample_rate() const { return state_->info.samplerate; }
 int AudioReader::channels() const { return state_->info.channels; }
-int64_t AudioReader::frames() const { return state_->info.seekable ? state_->info.frames : -1; }
+int64_t AudioReader::frames() const {
+  // A stream written without its length says SF_COUNT_MAX.
+  const bool known = state_->info.seekable && state_->info.frames < SF_COUNT_MAX;
+  return known ? state_->info.frames : -1;
+}
 
 size_t AudioReader::read(float* interleaved, size_t count) {
   State& s = *state_;
@@ -80,6 +91,7 @@ size_t AudioReader::read(float* interleaved, size_t count) {
 struct AudioWriter::State {
   SNDFILE* file = nullptr;
   int channels = 0;
+  bool pcm = false;
   std::vector<float> pending;  // frames not yet handed to libsndfile
   OutputTarget target;
   std::string path;
@@ -90,19 +102,19 @@ AudioWriter::AudioWriter(State* state) : state_(state) {}
 
 AudioWriter::~AudioWriter() { abandon(); }
 
-std::unique_ptr<AudioWriter> AudioWriter::open(const std::string& path, const std::string& format, int sampleRate,
-                                               int channels, int64_t frames, std::string& errorText) {
+std::unique_ptr<AudioWriter> AudioWriter::open(const std::string& path, const std::string& inputPath,
+                                               const std::string& format, int sampleRate, int channels,
+                                               int64_t frames, std::string& errorText) {
   auto state = std::make_unique<State>();
   state->path = path;
-  const int descriptor = prepare_output(path, state->target, errorText);
-  if (descriptor < 0) return nullptr;
+  if (!prepare_output(path, inputPath, state->target, errorText)) return nullptr;
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = channels;
   const double bytes = static_cast<double>(frames) * channels * 8.0;  // the widest sample format
   const bool large = frames < 0 || bytes > 4.0e9;
   info.format = (large ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | sample_format_code(format);
-  state->file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
+  state->file = sf_open_fd(duplicate_descriptor(state->target.descriptor), SFM_WRITE, &info, SF_TRUE);
   if (state->file == nullptr) {
     errorText = "cannot write " + path + ": " + sf_strerror(nullptr);
     discard_output(state->target);
@@ -111,6 +123,7 @@ std::unique_ptr<AudioWriter> AudioWriter::open(const std::string& path, const st
   sf_command(state->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   sf_command(state->file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);  // an unknown length that stays small
   state->channels = channels;
+  state->pcm = sample_format_code(format) != SF_FORMAT_FLOAT && sample_format_code(format) != SF_FORMAT_DOUBLE;
   return std::unique_ptr<AudioWriter>(new AudioWriter(state.release()));
 }
 
@@ -126,7 +139,12 @@ bool flush(AudioWriter::State& s, std::string& errorText) {
 
 bool AudioWriter::write(const float* interleaved, size_t count, std::string& errorText) {
   State& s = *state_;
+  const size_t start = s.pending.size();
   s.pending.insert(s.pending.end(), interleaved, interleaved + count * static_cast<size_t>(s.channels));
+  // The library would write a NaN as full scale: a click.
+  if (s.pcm)
+    for (size_t i = start; i < s.pending.size(); i++)
+      if (!std::isfinite(s.pending[i])) s.pending[i] = 0.0f;
   return s.pending.size() < CHUNK_FRAMES * static_cast<size_t>(s.channels) || flush(s, errorText);
 }
 

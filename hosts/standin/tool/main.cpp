@@ -10,6 +10,7 @@
 #include "render.h"
 #include "score.h"
 #include "standin.h"
+#include "system_files.h"
 
 using tildefx_tool::RenderOptions;
 
@@ -61,8 +62,8 @@ int run_render(const std::vector<std::string>& args) {
       if (!tildefx_tool::parse_count(args[++i], tildefx_tool::MAX_BLOCK_SIZE, options.blockSize))
         return usage_error("--block needs a whole number from 1 to 65536");
     } else if (arg == "--rate") {
-      if (!tildefx_tool::parse_finite_number(args[++i], number) || number <= 0 || number > 1.0e7)
-        return usage_error("--rate needs a sample rate in Hz above 0");
+      if (!tildefx_tool::parse_finite_number(args[++i], number) || !tildefx_tool::valid_sample_rate(number))
+        return usage_error(std::string("--rate needs a sample rate in Hz ") + tildefx_tool::SAMPLE_RATE_RANGE);
       options.sampleRate = number;
     } else if (arg == "--tail") {
       if (!tildefx_tool::parse_finite_number(args[++i], number) || number < 0 || number > 86400)
@@ -147,7 +148,7 @@ int run_list(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = tildefx_tool::command_line_arguments(argc, argv);
   std::vector<std::string> extraFolders;
   while (!args.empty() && args[0] == "--path") {
     if (args.size() < 2) return usage_error("--path needs a folder");

@@ -53,23 +53,16 @@ bool create_instances(const std::string& object, size_t channels, Chain& chain, 
 
 bool collect_messages(const RenderOptions& options, double sampleRate,
                       std::vector<TimedMessage>& timeline, std::string& errorText) {
-  for (size_t i = 0; i < options.messages.size(); i++)
-    timeline.push_back({0, options.messages[i], "argument " + std::to_string(i + 1)});
+  for (size_t i = 0; i < options.messages.size(); i++) {
+    TimedMessage timed;
+    timed.origin = "argument " + std::to_string(i + 1);
+    if (!parse_timed_message(options.messages[i], timed, errorText)) return false;
+    timeline.push_back(std::move(timed));
+  }
   if (!options.scorePath.empty() && !read_score(options.scorePath, sampleRate, timeline, errorText))
     return false;
   std::stable_sort(timeline.begin(), timeline.end(),
                    [](const TimedMessage& a, const TimedMessage& b) { return a.sample < b.sample; });
-  for (const TimedMessage& timed : timeline) {
-    std::string problem;
-    standin::Message parsed;
-    DspChange change;
-    const bool valid = is_dsp_directive(timed.text) ? parse_dsp_directive(timed.text, change, problem)
-                                                    : standin::parse_message(timed.text, parsed, problem);
-    if (!valid) {
-      errorText = timed.origin + ": " + problem;
-      return false;
-    }
-  }
   return true;
 }
 
@@ -82,16 +75,14 @@ bool start_chain(Chain& chain, float sampleRate, int blockSize) {
 
 // Delivers one timed message to every instance.
 bool deliver(Chain& chain, const TimedMessage& timed, bool quiet, std::string& errorText) {
-  if (is_dsp_directive(timed.text)) {
-    DspChange change;
-    parse_dsp_directive(timed.text, change, errorText);
-    if (!start_chain(chain, change.sampleRate, change.blockSize)) {
+  if (timed.rebuildsChain) {
+    if (!start_chain(chain, timed.dsp.sampleRate, timed.dsp.blockSize)) {
       errorText = timed.origin + ": the signal chain could not be rebuilt";
       print_console(quiet);
       return false;
     }
   } else {
-    for (auto& instance : chain.instances) instance->send_text(timed.text);
+    for (auto& instance : chain.instances) instance->send(timed.message);
   }
   print_console(quiet);
   return true;
@@ -126,17 +117,68 @@ bool process_block(Chain& chain, size_t inChannels, size_t outChannels, BlockFra
   return true;
 }
 
-// Reads the next block of the input: count frames, zero past its end. Finds
-// the end of a file that could not tell its length.
-void read_block(AudioReader& reader, int64_t start, size_t count, int64_t& inputFrames, std::vector<float>& input) {
+// Reads the next block of the input: count frames, zero past its end. The
+// input ends where the reader first gives fewer frames than asked, whatever
+// its header promised; inputEnd is -1 until then.
+void read_block(AudioReader& reader, int64_t start, size_t count, int64_t& inputEnd, std::vector<float>& input) {
   const size_t channels = static_cast<size_t>(reader.channels());
   input.resize(count * channels);
-  const int64_t left = inputFrames < 0 ? static_cast<int64_t>(count) : std::max<int64_t>(0, inputFrames - start);
-  const size_t wanted = std::min(count, static_cast<size_t>(left));
-  const size_t got = wanted > 0 ? reader.read(input.data(), wanted) : 0;
+  const size_t got = inputEnd < 0 ? reader.read(input.data(), count) : 0;
   std::fill(input.begin() + static_cast<long>(got * channels), input.end(), 0.0f);
-  if (inputFrames < 0 && got < count) inputFrames = start + static_cast<int64_t>(got);
+  if (inputEnd < 0 && got < count) inputEnd = start + static_cast<int64_t>(got);
 }
+
+// What the end of the input tells: a header that promised more than the
+// file held, or no audio at all.
+void report_input_end(const RenderOptions& options, int64_t promised, int64_t inputEnd) {
+  if (options.quiet) return;
+  if (promised > inputEnd)
+    std::fprintf(stderr, "tildefx: %s ends after %lld frames; its header promises %lld\n", options.inputPath.c_str(),
+                 static_cast<long long>(inputEnd), static_cast<long long>(promised));
+  else if (inputEnd == 0)
+    std::fprintf(stderr, "tildefx: %s holds no audio\n", options.inputPath.c_str());
+}
+
+// Where a render ended: the input's frames, and the messages delivered
+// before a block that ran.
+struct RenderEnd {
+  int64_t inputEnd = -1;
+  size_t delivered = 0;
+};
+
+// Runs the chain over the input block by block, delivering each message
+// before the first block that starts at or after its time, until the input
+// has ended and the tail is written.
+bool run_blocks(const RenderOptions& options, Chain& chain, const std::vector<TimedMessage>& timeline,
+                AudioReader& reader, AudioWriter& writer, int64_t tailFrames, ProgressBar& progress, RenderEnd& end,
+                std::string& errorText) {
+  const size_t inChannels = static_cast<size_t>(reader.channels());
+  size_t outChannels = 0;
+  for (auto& instance : chain.instances) outChannels += static_cast<size_t>(instance->signal_outlets());
+  BlockFrames frames;
+  size_t next = 0;
+  for (int64_t start = 0; end.inputEnd < 0 || start < end.inputEnd + tailFrames; start += chain.blockSize) {
+    for (; next < timeline.size() && timeline[next].sample <= start; next++)
+      if (!deliver(chain, timeline[next], options.quiet, errorText)) return false;
+    const size_t n = static_cast<size_t>(chain.blockSize);
+    read_block(reader, start, n, end.inputEnd, frames.input);
+    const int64_t left = end.inputEnd < 0 ? static_cast<int64_t>(n) : end.inputEnd + tailFrames - start;
+    if (left <= 0) break;
+    frames.output.resize(n * outChannels);
+    if (!process_block(chain, inChannels, outChannels, frames)) {
+      print_console(options.quiet);
+      errorText = options.object + " wrote outside its record; OUT is left as it was";
+      return false;
+    }
+    end.delivered = next;
+    if (!writer.write(frames.output.data(), static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), left)),
+                      errorText))
+      return false;
+    progress.update(start);
+  }
+  return true;
+}
+
 }  // namespace
 
 void print_console(bool quiet) {
@@ -157,6 +199,9 @@ int render(const RenderOptions& options) {
     return fail(options.inputPath + " has " + std::to_string(inChannels) + " channels; the limit is " +
                 std::to_string(options.maxChannels) + " (--max-channels raises it)");
   const double sampleRate = options.sampleRate > 0.0 ? options.sampleRate : reader->sample_rate();
+  if (!valid_sample_rate(sampleRate))
+    return fail(options.inputPath + " has the sample rate " + std::to_string(reader->sample_rate()) +
+                " Hz; it must be " + SAMPLE_RATE_RANGE + " (--rate sets another)");
 
   std::vector<TimedMessage> timeline;
   if (!collect_messages(options, sampleRate, timeline, errorText)) return fail(errorText);
@@ -172,35 +217,23 @@ int render(const RenderOptions& options) {
   size_t outChannels = 0;
   for (auto& instance : chain.instances) outChannels += static_cast<size_t>(instance->signal_outlets());
   const int64_t tailFrames = std::llround(options.tailSeconds * sampleRate);
-  int64_t inputFrames = reader->frames();  // found while reading when the file cannot tell
-  const auto total = [&] { return inputFrames < 0 ? INT64_MAX : inputFrames + tailFrames; };
+  // The header's count guides only the progress bar and the output's form.
+  const int64_t promised = reader->frames();
+  const int64_t expected = promised < 0 || promised > INT64_MAX - tailFrames ? -1 : promised + tailFrames;
   std::unique_ptr<AudioWriter> writer =
-      AudioWriter::open(options.outputPath, options.format, reader->sample_rate(), static_cast<int>(outChannels),
-                        inputFrames < 0 ? -1 : total(), errorText);
+      AudioWriter::open(options.outputPath, options.inputPath, options.format, reader->sample_rate(),
+                        static_cast<int>(outChannels), expected, errorText);
   if (!writer) return fail(errorText);
-  ProgressBar progress(total(), !options.quiet && inputFrames >= 0);
-  BlockFrames frames;
-  size_t next = 0;
-  for (int64_t start = 0; start < total(); start += chain.blockSize) {
-    for (; next < timeline.size() && timeline[next].sample <= start; next++)
-      if (!deliver(chain, timeline[next], options.quiet, errorText)) return fail(errorText);
-    const size_t n = static_cast<size_t>(chain.blockSize);
-    read_block(*reader, start, n, inputFrames, frames.input);
-    if (start >= total()) break;
-    frames.output.resize(n * outChannels);
-    if (!process_block(chain, inChannels, outChannels, frames)) {
-      print_console(options.quiet);
-      return fail(options.object + " wrote outside its record; OUT is left as it was");
-    }
-    const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), total() - start));
-    if (!writer->write(frames.output.data(), count, errorText)) return fail(errorText);
-    progress.update(start);
-  }
+  ProgressBar progress(expected, !options.quiet && expected >= 0);
+  RenderEnd end;
+  if (!run_blocks(options, chain, timeline, *reader, *writer, tailFrames, progress, end, errorText))
+    return fail(errorText);
   progress.finish();
-  if (next < timeline.size() && !options.quiet)
-    std::fprintf(stderr, "tildefx: %zu message%s timed after the end of the render %s not delivered\n",
-                 timeline.size() - next, timeline.size() - next == 1 ? "" : "s",
-                 timeline.size() - next == 1 ? "was" : "were");
+  report_input_end(options, promised, end.inputEnd);
+  const size_t late = timeline.size() - end.delivered;
+  if (late > 0 && !options.quiet)
+    std::fprintf(stderr, "tildefx: %zu message%s timed after the end of the render %s not delivered\n", late,
+                 late == 1 ? "" : "s", late == 1 ? "was" : "were");
   // Freeing checks every record once more.
   chain.instances.clear();
   print_console(options.quiet);

@@ -1,4 +1,4 @@
-#include "output_target.h"
+#include "system_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,14 +106,55 @@ bool copy_into(const OutputTarget& target, std::string& errorText) {
   return copied;
 }
 
+bool same_file(const struct stat& a, const std::string& path) {
+  struct stat b;
+  return stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
-int prepare_output(const std::string& out, OutputTarget& target, std::string& errorText) {
+std::vector<std::string> command_line_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+int open_for_reading(const std::string& path, std::string& reason) {
+  const int descriptor = open(path.c_str(), O_RDONLY);
+  struct stat info;
+  if (descriptor < 0 || fstat(descriptor, &info) != 0) {
+    reason = std::strerror(errno);
+    if (descriptor >= 0) close(descriptor);
+    return -1;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    close(descriptor);
+    reason = "it is a folder";
+    return -1;
+  }
+  return descriptor;
+}
+
+long read_bytes(int descriptor, char* bytes, size_t count, std::string& reason) {
+  for (;;) {
+    const ssize_t got = read(descriptor, bytes, count);
+    if (got >= 0) return static_cast<long>(got);
+    if (errno == EINTR) continue;
+    reason = std::strerror(errno);
+    return -1;
+  }
+}
+
+int duplicate_descriptor(int descriptor) { return dup(descriptor); }
+
+void close_descriptor(int descriptor) {
+  if (descriptor >= 0) close(descriptor);
+}
+
+bool prepare_output(const std::string& out, const std::string& in, OutputTarget& target, std::string& errorText) {
   install_signal_handling();
   std::string reason;
   const auto refuse = [&](const std::string& why) {
     errorText = "cannot write " + out + ": " + why;
-    return -1;
+    return false;
   };
   if (!follow_links(out, target.path, reason)) return refuse(reason);
   struct stat info;
@@ -124,6 +165,7 @@ int prepare_output(const std::string& out, OutputTarget& target, std::string& er
     const bool special = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode);
     if (S_ISDIR(info.st_mode)) return refuse("it is a folder");
     if (!S_ISREG(info.st_mode) && !special) return refuse("it is not a file, a device or a pipe");
+    if (S_ISREG(info.st_mode) && same_file(info, in)) return refuse("it is the input file");
     if (access(target.path.c_str(), W_OK) != 0) return refuse(std::strerror(errno));
     if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) return refuse("the file is read-only");
     // A file owned by another user keeps its owner only when written through.
@@ -140,20 +182,22 @@ int prepare_output(const std::string& out, OutputTarget& target, std::string& er
   }
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back(0);
-  const int descriptor = mkstemp(name.data());
-  if (descriptor < 0)
+  target.descriptor = mkstemp(name.data());
+  if (target.descriptor < 0)
     return refuse("cannot create a temporary file in " + folder_of(temporary) + ": " + std::strerror(errno));
   target.temporary = name.data();
   set_pending(target.temporary);
   if (target.replace) {
-    fchmod(descriptor, target.mode & 0777);
+    fchmod(target.descriptor, target.mode & 0777);
     // Keeping the group can fail for a user outside it; the file is theirs then.
-    if (target.exists) [[maybe_unused]] const int kept = fchown(descriptor, target.owner, target.group);
+    if (target.exists) [[maybe_unused]] const int kept = fchown(target.descriptor, target.owner, target.group);
   }
-  return descriptor;
+  return true;
 }
 
-bool finish_output(const OutputTarget& target, std::string& errorText) {
+bool finish_output(OutputTarget& target, std::string& errorText) {
+  close_descriptor(target.descriptor);
+  target.descriptor = -1;
   bool finished = true;
   if (target.replace) {
     finished = std::rename(target.temporary.c_str(), target.path.c_str()) == 0;
@@ -162,11 +206,14 @@ bool finish_output(const OutputTarget& target, std::string& errorText) {
     finished = copy_into(target, errorText);
   }
   if (!finished || !target.replace) unlink(target.temporary.c_str());
+  target.temporary.clear();
   set_pending("");
   return finished;
 }
 
-void discard_output(const OutputTarget& target) {
+void discard_output(OutputTarget& target) {
+  close_descriptor(target.descriptor);
+  target.descriptor = -1;
   if (!target.temporary.empty()) unlink(target.temporary.c_str());
   set_pending("");
 }
