@@ -57,7 +57,17 @@ const char PATH_LIST_SEPARATOR = ':';
 
 bool allowed_in_object_name(char c) { return c != '/'; }
 
-std::string builtin_plugin_folder() { return TILDEFX_PLUGIN_DIR; }
+// The folder plugins beside this library, found from where the library was
+// loaded: the build's plug-in folder, or lib/tildefx/plugins of an installed
+// or copied prefix, wherever it lies.
+std::string builtin_plugin_folder() {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&builtin_plugin_folder), &self) == 0 || self.dli_fname == nullptr)
+    return "plugins";
+  const std::string library = self.dli_fname;
+  const size_t slash = library.rfind('/');
+  return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/plugins";
+}
 
 namespace {
 // Why a file cannot be a whole shared library of this machine, or empty

@@ -14,8 +14,8 @@ extern const char PATH_LIST_SEPARATOR;
 // False for a character that would lead out of a search folder.
 bool allowed_in_object_name(char c);
 
-// The built-in plug-in folder: the build's on Linux, the folder of the host
-// library on Windows.
+// The built-in plug-in folder, found relative to the host library: the
+// folder plugins beside it on Linux, its own folder on Windows.
 std::string builtin_plugin_folder();
 
 using PluginMain = int (*)();
