@@ -1,8 +1,8 @@
 // Console lines go to the host's log when it offers one, else to stderr, as
 // the stand-in host prints them: "error: echoloom~: time value must be ...",
-// "levelsway~: RMS Level Detect Mode.". Lines printed while a run delivers
-// messages are logged as traces, the one kind of line a plug-in may log
-// from the audio thread.
+// "levelsway~: RMS Level Detect Mode.". Lines printed on the audio thread,
+// while a run delivers messages, are logged as traces, the one kind of line
+// a plug-in may log there; those of the worker's thread as what they are.
 #include <cstdarg>
 
 #include "internal.h"
@@ -10,6 +10,8 @@
 namespace lv2_host {
 
 namespace {
+thread_local bool onAudioThread = false;
+
 LV2_LOG_FUNC(3, 4) void log_line(LV2_Log_Logger* logger, LV2_URID type, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
@@ -23,8 +25,11 @@ void print_to_log(const core::Context& context, bool isError, const char* text) 
   // Outside an instance there is no log: lines go to stderr.
   LV2_Log_Logger noLog{};
   LV2_Log_Logger* logger = plugin != nullptr ? &plugin->logger : &noLog;
-  const LV2_URID type = plugin != nullptr && plugin->running ? logger->Trace : isError ? logger->Error : logger->Note;
+  const LV2_URID type = onAudioThread ? logger->Trace : isError ? logger->Error : logger->Note;
   log_line(logger, type, "%s%s: %s\n", isError ? "error: " : "", core::current_name(), text);
 }
+
+AudioThread::AudioThread() { onAudioThread = true; }
+AudioThread::~AudioThread() { onAudioThread = false; }
 
 }  // namespace lv2_host

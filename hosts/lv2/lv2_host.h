@@ -10,7 +10,8 @@
 
 namespace lv2_host {
 
-enum class PortKind { AudioIn, AudioOut, Control, Notes };
+// Latency: the output control port on which the plug-in reports its latency.
+enum class PortKind { AudioIn, AudioOut, Control, Notes, Latency };
 
 struct PortInfo {
   PortKind kind;

@@ -2,6 +2,7 @@
 // from the bundle's Turtle and writes the C++ entry point of the object's
 // LV2 plug-in, with its port table. Run by the build.
 #include <lilv/lilv.h>
+#include <lv2/core/lv2.h>
 
 #include <cstdio>
 #include <fstream>
@@ -19,6 +20,8 @@ struct Nodes {
   LilvNode* output;
   LilvNode* inlet;
   LilvNode* selectors;
+  LilvNode* designation;
+  LilvNode* latency;
 };
 
 std::string quoted(const std::string& text) {
@@ -42,6 +45,13 @@ std::string property(const LilvPlugin* plugin, const LilvPort* port, const LilvN
   return text;
 }
 
+bool reports_latency(const LilvPlugin* plugin, const LilvPort* port, const Nodes& nodes) {
+  LilvNode* designation = lilv_port_get(plugin, port, nodes.designation);
+  const bool latency = designation != nullptr && lilv_node_equals(designation, nodes.latency);
+  lilv_node_free(designation);
+  return latency;
+}
+
 // One PortInfo initialiser, or an empty text for a port the adapter cannot serve.
 std::string port_entry(const LilvPlugin* plugin, const LilvPort* port, const Nodes& nodes) {
   const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
@@ -60,6 +70,8 @@ std::string port_entry(const LilvPlugin* plugin, const LilvPort* port, const Nod
     if (value == nullptr) return "";
     defaultValue = lilv_node_as_float(value);
     lilv_node_free(value);
+  } else if (lilv_port_is_a(plugin, port, nodes.control) && output && reports_latency(plugin, port, nodes)) {
+    kind = "Latency";
   }
   if (kind.empty()) return "";
   char defaultText[64];
@@ -76,7 +88,7 @@ bool write_entry(const LilvPlugin* plugin, const Nodes& nodes, const std::string
   for (uint32_t i = 0; i < count; i++) {
     const std::string entry = port_entry(plugin, lilv_plugin_get_port_by_index(plugin, i), nodes);
     if (entry.empty()) {
-      std::fprintf(stderr, "lv2_port_table: %s: port %u is neither audio, a control input nor a note input\n",
+      std::fprintf(stderr, "lv2_port_table: %s: port %u is neither audio, a control input, a note input nor the latency\n",
                    object.c_str(), i);
       return false;
     }
@@ -115,14 +127,15 @@ int main(int argc, char** argv) {
                  lilv_new_uri(world, LILV_URI_ATOM_PORT),    lilv_new_uri(world, LILV_URI_INPUT_PORT),
                  lilv_new_uri(world, LILV_URI_OUTPUT_PORT),
                  lilv_new_uri(world, (std::string(TILDEFX_NS) + "inlet").c_str()),
-                 lilv_new_uri(world, (std::string(TILDEFX_NS) + "selectors").c_str())};
+                 lilv_new_uri(world, (std::string(TILDEFX_NS) + "selectors").c_str()),
+                 lilv_new_uri(world, LV2_CORE__designation),    lilv_new_uri(world, LV2_CORE__latency)};
   bool written = false;
   if (plugin == nullptr)
     std::fprintf(stderr, "lv2_port_table: no plug-in %s in %s\n", argv[2], bundle.c_str());
   else
     written = write_entry(plugin, nodes, argv[3], argv[4]);
   for (LilvNode* node : {nodes.audio, nodes.control, nodes.atom, nodes.input, nodes.output, nodes.inlet,
-                         nodes.selectors, pluginUri, bundleUri})
+                         nodes.selectors, nodes.designation, nodes.latency, pluginUri, bundleUri})
     lilv_node_free(node);
   lilv_world_free(world);
   return written ? 0 : 1;

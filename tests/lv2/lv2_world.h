@@ -1,11 +1,13 @@
 // The bundle loaded in-process through lilv: each plug-in's control ports as
 // the Turtle describes them, and instances run with a log and a URID map of
-// the test's own, so that the tests read what the plug-ins print.
+// the test's own, so that the tests read what the plug-ins print; on
+// request also the host's nominal block length and a worker.
 #pragma once
 
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,22 +26,40 @@ struct ControlPort {
 std::string message_for(const ControlPort& port, float value);
 
 const LilvPlugin* find_plugin(const std::string& object);
+// The control inputs, in port order.
 std::vector<ControlPort> control_ports(const std::string& object);
 std::vector<std::string> all_objects();
+
+// True while the plug-in is inside a call back into the test's host (its
+// log, its worker's queue): what happens there is the host's doing.
+bool in_host_callback();
+
+// What the host offers besides its URID map and log.
+struct HostOffer {
+  int nominalBlockLength = 0;  // in its options; 0: no options
+  bool worker = false;         // a worker, whose jobs wait for run_work
+};
 
 // One instance at 44100 Hz with buffers of its own for every port.
 class Lv2Instance {
  public:
-  explicit Lv2Instance(const std::string& object);
+  explicit Lv2Instance(const std::string& object, HostOffer offer = {});
   ~Lv2Instance();
   bool created() const { return instance_ != nullptr; }
 
   void set(const std::string& symbol, float value);
-  // Queues a MIDI message for the next run.
-  void midi(uint8_t status, uint8_t note, uint8_t velocity);
-  // Runs the input through in blocks of the given sizes, repeated in turn
-  // until the input ends; returns the outputs.
-  Channels run(const Channels& input, const std::vector<int>& blockSizes);
+  // Queues a MIDI message at a frame of the next run.
+  void midi(uint8_t status, uint8_t note, uint8_t velocity, int64_t frame = 0);
+  // Runs the input through in cycles of the given lengths, repeated in turn
+  // until the input ends; beforeCycle(k, start), if given, runs before
+  // cycle k, which starts at sample start. Returns the outputs.
+  Channels run(const Channels& input, const std::vector<int>& cycleLengths,
+               const std::function<void(size_t, size_t)>& beforeCycle = nullptr);
+  // The value of the latency port after the last run.
+  float latency() const { return latency_; }
+  // Runs the jobs the plug-in gave the worker, as the worker's thread would;
+  // returns how many there were.
+  size_t run_work();
   // The log lines printed so far ("error: grainfall~: ..."), and forgets
   // them. A line logged during a run as anything but a trace, which the
   // audio thread may not log, reads "not a trace: ...".
@@ -52,6 +72,7 @@ class Lv2Instance {
   LilvInstance* instance_ = nullptr;
   std::unique_ptr<Host> host_;
   std::vector<float> controls_;  // by port index
+  float latency_ = -1.0f;
   std::vector<uint32_t> audioIn_, audioOut_;
   int notesPort_ = -1;
   std::vector<uint8_t> notes_;  // atom sequence buffer
