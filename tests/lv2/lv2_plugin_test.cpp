@@ -78,6 +78,34 @@ TEST(Lv2Plugin, ChoicesAndInletsReachTheirMethods) {
                                                        "levelsway~: RMS Level Detect Mode."}));
 }
 
+// levelsway~'s ratio, threshold and soft knee rebuild its gain table: with
+// a worker offered, they wait for it and the worker delivers them (its
+// lines come then), while the other controls still change in the run.
+TEST(Lv2Plugin, CostlyControlsGoToTheWorkerWhenOneIsOffered) {
+  const Channels first = input_for("levelsway", 8192);
+  const Channels second = test_input(1, 8192);
+  Lv2Instance plugin("levelsway", {0, true});
+  Lv2Instance inRun("levelsway");
+  ASSERT_TRUE(plugin.created() && inRun.created());
+  for (Lv2Instance* instance : {&plugin, &inRun}) instance->set("attack", 5.0f);
+  plugin.set("ratio", 0.25f);
+  plugin.set("threshold", -30.0f);
+  plugin.set("softKnee", 0.5f);
+  EXPECT_EQ(first_difference(inRun.run(first, {64}), plugin.run(first, {64})), "");
+  EXPECT_EQ(plugin.run_work(), 3u);
+  inRun.set("ratio", 0.25f);
+  inRun.set("threshold", -30.0f);
+  inRun.set("softKnee", 0.5f);
+  EXPECT_EQ(first_difference(inRun.run(second, {64}), plugin.run(second, {64})), "");
+  EXPECT_EQ(plugin.run_work(), 0u);
+
+  plugin.set("ratio", 12.0f);
+  plugin.run(second, {64});
+  EXPECT_EQ(plugin.log(), std::vector<std::string>{});
+  EXPECT_EQ(plugin.run_work(), 1u);
+  EXPECT_EQ(plugin.log(), std::vector<std::string>{"error: levelsway~: ratio value must be >= 0.01 and <= 10.0"});
+}
+
 TEST(Lv2Plugin, NotesBecomeNoteListsAtTheStartOfTheirRun) {
   const Channels input = input_for("grainfall", 32768);
   Lv2Instance plugin("grainfall");

@@ -48,6 +48,7 @@ std::string port_value(const LilvPlugin* plugin, const LilvPort* port, const cha
 }
 
 thread_local int hostCallbacks = 0;
+thread_local bool pluginRunning = false;
 
 // Marks a call back into the host while it lives.
 struct HostCallback {
@@ -65,7 +66,7 @@ std::string number_text(float value) {
 
 }  // namespace
 
-bool in_host_callback() { return hostCallbacks > 0; }
+bool in_plugin_run() { return pluginRunning && hostCallbacks == 0; }
 
 std::string message_for(const ControlPort& port, float value) {
   if (!port.selectors.empty()) return port.selectors.at(static_cast<size_t>(value));
@@ -124,7 +125,6 @@ std::vector<ControlPort> control_ports(const std::string& object) {
 struct Lv2Instance::Host {
   std::map<std::string, LV2_URID> uris;
   std::vector<std::string> lines;
-  bool running = false;  // inside the plug-in's run
   std::vector<std::vector<uint8_t>> jobs;
   int32_t nominalBlockLength = 0;
   int32_t maxBlockLength = 4096;
@@ -170,7 +170,7 @@ struct Lv2Instance::Host {
     std::string line = text;
     if (!line.empty() && line.back() == '\n') line.pop_back();
     // Only traces may be logged from the audio thread.
-    if (host->running && type != map_uri(handle, LV2_LOG__Trace)) line = "not a trace: " + line;
+    if (pluginRunning && type != map_uri(handle, LV2_LOG__Trace)) line = "not a trace: " + line;
     host->lines.push_back(line);
     return length;
   }
@@ -254,9 +254,9 @@ Channels Lv2Instance::run(const Channels& input, const std::vector<int>& cycleLe
     for (size_t c = 0; c < audioIn_.size(); c++) lilv_instance_connect_port(instance_, audioIn_[c], &in[c][start]);
     for (size_t c = 0; c < audioOut_.size(); c++)
       lilv_instance_connect_port(instance_, audioOut_[c], &output[c][start]);
-    host_->running = true;
+    pluginRunning = true;
     lilv_instance_run(instance_, static_cast<uint32_t>(n));
-    host_->running = false;
+    pluginRunning = false;
     // The notes went with this run: start an empty sequence for the next.
     lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
     lv2_atom_forge_sequence_head(&forge_, &frame_, 0);

@@ -30,9 +30,10 @@ const LilvPlugin* find_plugin(const std::string& object);
 std::vector<ControlPort> control_ports(const std::string& object);
 std::vector<std::string> all_objects();
 
-// True while the plug-in is inside a call back into the test's host (its
-// log, its worker's queue): what happens there is the host's doing.
-bool in_host_callback();
+// True while the plug-in's run is on this thread, outside its calls back
+// into the test's host (its log, its worker's queue), which are the host's
+// doing.
+bool in_plugin_run();
 
 // What the host offers besides its URID map and log.
 struct HostOffer {
