@@ -32,8 +32,6 @@ const std::vector<std::pair<std::string, std::vector<float>>> SETTINGS = {
     {"sidesplit", {-6, 6, 1}},
     {"overtoner", {-3, 0, -6, -10, -20, -3}}};
 
-std::string lv2_command(const std::string& command) { return "LV2_PATH=" TILDEFX_LV2_DIR " " + command; }
-
 std::string number_text(float value) {
   std::ostringstream text;
   text.precision(17);
@@ -97,12 +95,13 @@ class Jalv : public testing::Test {
   // jalv's console output for the commands, each line after a pause that
   // lets the plug-in run some cycles.
   static CommandRun jalv(const std::string& uri, const std::vector<std::string>& commands,
-                         const std::string& lv2Path = TILDEFX_LV2_DIR) {
+                         const std::string& extraPath = "") {
     std::string input = "(";
     for (const std::string& command : commands) input += "sleep 0.3; echo '" + command + "'; ";
     input += "sleep 0.3)";
-    return run_command(input + " | JACK_DEFAULT_SERVER=" + server_ + " LV2_PATH=" + lv2Path +
-                       " timeout 20 jalv -t -n tildefx-test " + uri);
+    return run_command(input + " | " +
+                       lv2_command("JACK_DEFAULT_SERVER=" + server_ + " timeout 20 jalv -t -n tildefx-test " + uri,
+                                   extraPath));
   }
 
   static std::string server_;
@@ -145,7 +144,7 @@ TEST_F(Jalv, LoadsAPreset) {
       << "  lv2:port [ lv2:symbol \"time\" ; pset:value 60.0 ] , [ lv2:symbol \"lfoDepth\" ; pset:value 30.0 ] ,\n"
       << "    [ lv2:symbol \"heads\" ; pset:value 2.0 ] .\n";
   const CommandRun run = jalv("urn:tildefx:echoloom", {"presets", "preset urn:tildefx:test:preset", "controls"},
-                              std::string(TILDEFX_LV2_DIR) + ":" + bundle.substr(0, bundle.rfind('/')));
+                              bundle.substr(0, bundle.rfind('/')));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("urn:tildefx:test:preset (Short and swaying)"), std::string::npos) << run.output;
   const size_t controls = run.output.rfind("time = ");

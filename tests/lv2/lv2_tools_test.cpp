@@ -9,22 +9,13 @@
 #include <vector>
 
 #include "lv2_reference.h"
-#include "test_files.h"
+#include "lv2_world.h"
 
 namespace {
 
 const std::vector<std::string> OBJECTS = {"bitgrind", "echoloom", "grainfall", "levelsway",
                                           "overtoner", "sidesplit", "tonewarp"};
 const size_t LENGTH = 22050;
-
-// A command with the bundle on LV2_PATH (and, in a sanitizer build, the
-// sanitizer runtimes that the plug-ins need).
-std::string lv2_command(const std::string& command) {
-  std::string environment = "LV2_PATH=" TILDEFX_LV2_DIR " ";
-  if (std::string(TILDEFX_LV2_PRELOAD) != "")
-    environment += "LD_PRELOAD='" TILDEFX_LV2_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
-  return environment + command;
-}
 
 std::string uri(const std::string& object) { return "urn:tildefx:" + object; }
 

@@ -74,6 +74,13 @@ std::string message_for(const ControlPort& port, float value) {
   return port.symbol + " " + number_text(value);
 }
 
+std::string lv2_command(const std::string& command, const std::string& extraPath) {
+  std::string environment = "LV2_PATH=" TILDEFX_LV2_DIR + (extraPath.empty() ? "" : ":" + extraPath) + " ";
+  if (std::string(TILDEFX_LV2_PRELOAD) != "")
+    environment += "LD_PRELOAD='" TILDEFX_LV2_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
+  return environment + command;
+}
+
 const LilvPlugin* find_plugin(const std::string& object) {
   LilvNode* uri = uri_node(("urn:tildefx:" + object).c_str());
   const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world()), uri);

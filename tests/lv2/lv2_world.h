@@ -25,6 +25,11 @@ struct ControlPort {
 // The message the adapter sends for this value: "time 500", "2: -6", "just".
 std::string message_for(const ControlPort& port, float value);
 
+// A shell command with the build's bundle on LV2_PATH (before extraPath,
+// if given) and, in a sanitizer build, the sanitizer runtimes that the
+// plug-ins need preloaded.
+std::string lv2_command(const std::string& command, const std::string& extraPath = "");
+
 const LilvPlugin* find_plugin(const std::string& object);
 // The control inputs, in port order.
 std::vector<ControlPort> control_ports(const std::string& object);
