@@ -75,6 +75,19 @@ class AudioThread {
   AudioThread& operator=(const AudioThread&) = delete;
 };
 
+// Runs the object in the processor's default floating-point mode while it
+// lives (float_mode.cpp).
+class DefaultFloatingPoint {
+ public:
+  DefaultFloatingPoint();
+  ~DefaultFloatingPoint();
+  DefaultFloatingPoint(const DefaultFloatingPoint&) = delete;
+  DefaultFloatingPoint& operator=(const DefaultFloatingPoint&) = delete;
+
+ private:
+  unsigned int hostMode_;
+};
+
 // Ports: matching the object's inlets and bindings, at instantiation; the
 // messages of changed controls and of MIDI notes, before each run.
 bool bind_ports(Plugin& plugin);

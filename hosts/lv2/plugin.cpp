@@ -80,6 +80,7 @@ LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double sampleRate, 
   Plugin* plugin = new (std::nothrow) Plugin;
   if (plugin == nullptr) return nullptr;
   bool created = false;
+  DefaultFloatingPoint floatingPoint;
   try {
     created = create(*plugin, sampleRate, features);
   } catch (const std::bad_alloc&) {
@@ -106,6 +107,7 @@ void connect_port(LV2_Handle handle, uint32_t port, void* data) {
 // core holds: they are the FIFO, which starts empty and silent.
 void activate(LV2_Handle handle) {
   Plugin& plugin = *static_cast<Plugin*>(handle);
+  DefaultFloatingPoint floatingPoint;
   core::Instance& instance = *plugin.instance;
   plugin.active = core::build_chain_on_own_vectors(instance, plugin.sampleRate, plugin.timing.blockLength, false);
   plugin.filled = 0;
@@ -128,6 +130,7 @@ void silence(Plugin& plugin, uint32_t sampleCount) {
 void run(LV2_Handle handle, uint32_t sampleCount) {
   Plugin& plugin = *static_cast<Plugin*>(handle);
   AudioThread audioThread;
+  DefaultFloatingPoint floatingPoint;
   if (plugin.latency != nullptr) *plugin.latency = static_cast<float>(plugin.timing.latency);
   if (!audio_connected(plugin)) return;
   if (!plugin.active || plugin.instance->chain.empty())

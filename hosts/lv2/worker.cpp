@@ -25,6 +25,7 @@ LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function /*respond*
   if (size != sizeof job) return LV2_WORKER_ERR_UNKNOWN;
   std::memcpy(&job, data, sizeof job);
   if (job.control >= plugin.controls.size()) return LV2_WORKER_ERR_UNKNOWN;
+  DefaultFloatingPoint floatingPoint;
   deliver_control(plugin, plugin.controls[job.control], job.value);
   return LV2_WORKER_SUCCESS;
 }

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <xmmintrin.h>
+
 #include <cmath>
 #include <fstream>
 
@@ -140,6 +142,25 @@ TEST(Lv2Plugin, TheSoundIsTheStandInHostsAtTheInternalBlockLength) {
       EXPECT_EQ(first_difference(late(render_in_pieces(object, input, blockLength, {}, LENGTH), fifo), output), "")
           << object << " at block length " << blockLength;
     }
+  }
+}
+
+// A host that flushes subnormal numbers to zero on its audio thread (Ardour
+// does) hears the same bits: the objects run in the default mode.
+TEST(Lv2Plugin, AHostsFloatingPointModeChangesNothing) {
+  for (const std::string& object : all_objects()) {
+    Channels input = input_for(object, 4096);
+    for (std::vector<float>& channel : input)
+      for (size_t i = 0; i < channel.size(); i += 3) channel[i] *= 1e-38f;  // many subnormal samples
+    Lv2Instance plain(object);
+    Lv2Instance flushing(object);
+    ASSERT_TRUE(plain.created() && flushing.created());
+    const Channels expected = plain.run(input, {64});
+    const unsigned int mode = _mm_getcsr();
+    _mm_setcsr(mode | 0x8040);  // flush to zero, subnormal inputs are zero
+    const Channels output = flushing.run(input, {64});
+    _mm_setcsr(mode);
+    EXPECT_EQ(first_difference(expected, output), "") << object;
   }
 }
 
