@@ -6,7 +6,8 @@
 // sample goes into the chain's inlet vector, the chain runs once the block
 // is full, and each output sample comes from the block run before, B - 1
 // samples late whatever the cycles are. An object whose sound does not
-// depend on its block length runs straight instead, on pieces of the cycle.
+// depend on its block length runs straight instead, on pieces of the cycle,
+// reading and writing the host's buffers.
 //
 // Notes reach the object before the block that holds their frame; control
 // changes, which hold for a whole cycle, before the block that holds the
@@ -22,10 +23,17 @@ namespace {
 float* inlet_vector(Plugin& plugin, size_t inlet) { return plugin.instance->vectors[inlet]; }
 float* outlet_vector(Plugin& plugin, size_t outlet) { return plugin.instance->vectors[plugin.inputs.size() + outlet]; }
 
-// The chain over the first length samples of its vectors: the block-length
-// word, which every perform routine takes last, says so. Only for objects
-// whose sound does not depend on the length.
-void run_chain_for(core::Instance& instance, int length) {
+// The chain over length samples of the host's buffers from start: the
+// vector words point there, and the block-length word, which every perform
+// routine takes last, says how many. Only for objects whose sound does not
+// depend on the length.
+void run_chain_on_host_buffers(Plugin& plugin, uint32_t start, uint32_t length) {
+  core::Instance& instance = *plugin.instance;
+  const size_t inlets = plugin.inputs.size();
+  for (const VectorWord& vector : plugin.vectorWords) {
+    const float* buffer = vector.vector < inlets ? plugin.inputs[vector.vector] : plugin.outputs[vector.vector - inlets];
+    instance.chain[vector.entry].words[vector.word] = reinterpret_cast<host::Word>(buffer + start);
+  }
   for (core::ChainEntry& entry : instance.chain) entry.words.back() = static_cast<host::Word>(length);
   core::run_chain(instance);
 }
@@ -38,12 +46,7 @@ void run_straight(Plugin& plugin, uint32_t sampleCount) {
     uint32_t end = std::min(sampleCount, start + blockLength);
     if (plugin.nextNote != nullptr && plugin.nextNote->time.frames > start)
       end = std::min(end, static_cast<uint32_t>(plugin.nextNote->time.frames));
-    const uint32_t length = end - start;
-    for (size_t i = 0; i < plugin.inputs.size(); i++)
-      std::copy_n(plugin.inputs[i] + start, length, inlet_vector(plugin, i));
-    run_chain_for(*plugin.instance, static_cast<int>(length));
-    for (size_t j = 0; j < plugin.outputs.size(); j++)
-      std::copy_n(outlet_vector(plugin, j), length, plugin.outputs[j] + start);
+    run_chain_on_host_buffers(plugin, start, end - start);
     start = end;
   }
 }
@@ -78,6 +81,19 @@ void run_through_fifo(Plugin& plugin, uint32_t sampleCount) {
 }
 
 }  // namespace
+
+void prepare_cycles(Plugin& plugin) {
+  plugin.filled = 0;
+  plugin.vectorWords.clear();
+  if (!plugin.timing.anyCycle) return;
+  const std::vector<core::ChainEntry>& chain = plugin.instance->chain;
+  const std::vector<float*>& vectors = plugin.instance->vectors;
+  for (size_t entry = 0; entry < chain.size(); entry++)
+    for (size_t word = 1; word < chain[entry].words.size(); word++)
+      for (size_t vector = 0; vector < vectors.size(); vector++)
+        if (chain[entry].words[word] == reinterpret_cast<host::Word>(vectors[vector]))
+          plugin.vectorWords.push_back({entry, word, vector});
+}
 
 void run_cycle(Plugin& plugin, uint32_t sampleCount) {
   restart_notes(plugin);
