@@ -321,7 +321,7 @@ class TableReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
       const bool kept = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1;
-      if (kept) medians_[run.run_name.str()] = run.counters.at("ns_per_frame");
+      if (kept) medians_[run.run_name.function_name] = run.counters.at("ns_per_frame");
     }
   }
   void write(const std::string& path) const {

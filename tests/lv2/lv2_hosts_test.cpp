@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "lv2_reference.h"
 #include "lv2_world.h"
@@ -31,13 +30,6 @@ const std::vector<std::pair<std::string, std::vector<float>>> SETTINGS = {
     {"bitgrind", {8.5f, 2}},
     {"sidesplit", {-6, 6, 1}},
     {"overtoner", {-3, 0, -6, -10, -20, -3}}};
-
-std::string number_text(float value) {
-  std::ostringstream text;
-  text.precision(17);
-  text << static_cast<double>(value);
-  return text.str();
-}
 
 TEST(Ecasound, RendersAsTildefxDoes) {
   const std::string folder = test_folder();

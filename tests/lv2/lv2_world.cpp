@@ -56,15 +56,14 @@ struct HostCallback {
   ~HostCallback() { hostCallbacks--; }
 };
 
-// The float's exact value as a double, as the adapter hands it over.
+}  // namespace
+
 std::string number_text(float value) {
   std::ostringstream text;
   text.precision(17);
   text << static_cast<double>(value);
   return text.str();
 }
-
-}  // namespace
 
 bool in_plugin_run() { return pluginRunning && hostCallbacks == 0; }
 

@@ -22,6 +22,8 @@ struct ControlPort {
   bool integer;
 };
 
+// The float's exact value as a double, as the adapter hands it over.
+std::string number_text(float value);
 // The message the adapter sends for this value: "time 500", "2: -6", "just".
 std::string message_for(const ControlPort& port, float value);
 
