@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "markdown_option.h"
+
 namespace {
 
 constexpr double RATE = 44100.0;
@@ -343,16 +345,7 @@ class TableReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string markdown;
-  int kept = 1;
-  for (int i = 1; i < argc; i++) {
-    if (std::string(argv[i]) == "--markdown" && i + 1 < argc) {
-      markdown = argv[++i];
-      continue;
-    }
-    argv[kept++] = argv[i];
-  }
-  argc = kept;
+  const std::string markdown = take_markdown_option(argc, argv);
   for (size_t i = 0; i < rows().size(); i++)
     benchmark::RegisterBenchmark(benchmark_name(i).c_str(), BM_Lv2, rows()[i])->MinTime(0.5);
   benchmark::Initialize(&argc, argv);
