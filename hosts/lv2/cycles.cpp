@@ -44,8 +44,8 @@ void run_straight(Plugin& plugin, uint32_t sampleCount) {
   for (uint32_t start = 0; start < sampleCount;) {
     deliver_notes_before(plugin, start + 1);
     uint32_t end = std::min(sampleCount, start + blockLength);
-    if (plugin.nextNote != nullptr && plugin.nextNote->time.frames > start)
-      end = std::min(end, static_cast<uint32_t>(plugin.nextNote->time.frames));
+    const int64_t note = next_note_frame(plugin);
+    if (note > start && note < end) end = static_cast<uint32_t>(note);
     run_chain_on_host_buffers(plugin, start, end - start);
     start = end;
   }

@@ -8,6 +8,9 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <pthread.h>
+
+#include <atomic>
 #include <vector>
 
 #include "core.h"
@@ -70,18 +73,24 @@ struct Plugin {
   float* latency = nullptr;
   const LV2_Worker_Schedule* worker = nullptr;
   LV2_Log_Logger logger{};
+  // The thread inside run, while it is there; read by the worker's thread.
+  std::atomic<bool> running{false};
+  std::atomic<pthread_t> audioThread{};
 };
 
 // Console lines go to the instance's log, else to stderr; those printed on
 // the audio thread (inside run) as traces.
 void print_to_log(const core::Context& context, bool isError, const char* text);
-// Marks the calling thread as the audio thread while it lives.
+// Marks the calling thread as the plug-in's audio thread while it lives.
 class AudioThread {
  public:
-  AudioThread();
+  explicit AudioThread(Plugin& plugin);
   ~AudioThread();
   AudioThread(const AudioThread&) = delete;
   AudioThread& operator=(const AudioThread&) = delete;
+
+ private:
+  Plugin& plugin_;
 };
 
 // Runs the object in the processor's default floating-point mode while it
@@ -107,6 +116,8 @@ void deliver_control(Plugin& plugin, Control& control, float value);
 // frame of the run.
 void restart_notes(Plugin& plugin);
 void deliver_notes_before(Plugin& plugin, uint32_t frame);
+// The frame of the first note not yet delivered; INT64_MAX when none is left.
+int64_t next_note_frame(const Plugin& plugin);
 
 // Timing: what the object needs from its blocks, for the host's nominal
 // block length (0 when the host gives none).

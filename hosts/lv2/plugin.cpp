@@ -129,7 +129,7 @@ void silence(Plugin& plugin, uint32_t sampleCount) {
 
 void run(LV2_Handle handle, uint32_t sampleCount) {
   Plugin& plugin = *static_cast<Plugin*>(handle);
-  AudioThread audioThread;
+  AudioThread audioThread(plugin);
   DefaultFloatingPoint floatingPoint;
   if (plugin.latency != nullptr) *plugin.latency = static_cast<float>(plugin.timing.latency);
   if (!audio_connected(plugin)) return;

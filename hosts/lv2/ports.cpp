@@ -84,6 +84,14 @@ void deliver_control(Plugin& plugin, Control& control, float value) {
 
 namespace {
 
+// An event's time and size, read byte by byte: a host may hand a sequence
+// that is not 64-bit aligned (jalv's is not always).
+LV2_Atom_Event header_of(const LV2_Atom_Event* event) {
+  LV2_Atom_Event header;
+  std::memcpy(&header, event, sizeof header);
+  return header;
+}
+
 // Note-on with a velocity above 0 holds, note-off or velocity 0 releases.
 void deliver_note(Plugin& plugin, const uint8_t* message, uint32_t size) {
   if (size < 3) return;
@@ -159,14 +167,21 @@ void restart_notes(Plugin& plugin) {
     plugin.nextNote = nullptr;
 }
 
+int64_t next_note_frame(const Plugin& plugin) {
+  return plugin.nextNote != nullptr ? header_of(plugin.nextNote).time.frames : INT64_MAX;
+}
+
 void deliver_notes_before(Plugin& plugin, uint32_t frame) {
   const LV2_Atom_Sequence* notes = plugin.notes;
-  for (const LV2_Atom_Event* event = plugin.nextNote; event != nullptr && event->time.frames < frame;) {
-    if (event->body.type == plugin.midiEvent)
-      deliver_note(plugin, reinterpret_cast<const uint8_t*>(event + 1), event->body.size);
-    event = lv2_atom_sequence_next(event);
-    if (lv2_atom_sequence_is_end(&notes->body, notes->atom.size, event)) event = nullptr;
-    plugin.nextNote = event;
+  while (plugin.nextNote != nullptr) {
+    const LV2_Atom_Event* event = plugin.nextNote;
+    const LV2_Atom_Event header = header_of(event);
+    if (header.time.frames >= frame) return;
+    if (header.body.type == plugin.midiEvent)
+      deliver_note(plugin, reinterpret_cast<const uint8_t*>(event + 1), header.body.size);
+    const auto* next = reinterpret_cast<const uint8_t*>(event + 1) + lv2_atom_pad_size(header.body.size);
+    plugin.nextNote = reinterpret_cast<const LV2_Atom_Event*>(next);
+    if (lv2_atom_sequence_is_end(&notes->body, notes->atom.size, plugin.nextNote)) plugin.nextNote = nullptr;
   }
 }
 

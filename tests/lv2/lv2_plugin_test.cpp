@@ -127,6 +127,26 @@ TEST(Lv2Plugin, NotesBecomeNoteListsAtTheStartOfTheirRun) {
   EXPECT_EQ(first_difference(late(expected, 63), output), "");
 }
 
+// A host may hand a note sequence that is not 64-bit aligned (jalv's is
+// not always): its notes still arrive, read without a misaligned access.
+TEST(Lv2Plugin, NotesInAMisalignedSequenceArrive) {
+  const Channels input = input_for("grainfall", 32768);
+  Lv2Instance aligned("grainfall");
+  Lv2Instance misaligned("grainfall", {0, false, true});
+  ASSERT_TRUE(aligned.created() && misaligned.created());
+  Channels outputs[2];
+  Lv2Instance* instances[2] = {&aligned, &misaligned};
+  for (int k = 0; k < 2; k++)
+    outputs[k] = instances[k]->run(input, {300}, [&](size_t cycle, size_t /*start*/) {
+      if (cycle == 1) instances[k]->midi(0x90, 67, 100, 17);
+      if (cycle == 2) instances[k]->midi(0x90, 72, 90, 250);
+    });
+  EXPECT_EQ(first_difference(outputs[0], outputs[1]), "");
+  Lv2Instance withoutNotes("grainfall");
+  ASSERT_TRUE(withoutNotes.created());
+  EXPECT_NE(first_difference(withoutNotes.run(input, {300}), outputs[1]), "") << "the notes changed nothing";
+}
+
 // Without options the internal block is 64 samples; a host's nominal block
 // length takes its place.
 TEST(Lv2Plugin, TheSoundIsTheStandInHostsAtTheInternalBlockLength) {

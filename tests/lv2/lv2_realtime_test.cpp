@@ -60,7 +60,7 @@ void free(void* block) {
 namespace {
 
 // Every control takes each of these in turn, one step per cycle.
-std::vector<float> values_for(const ControlPort& port) {
+[[maybe_unused]] std::vector<float> values_for(const ControlPort& port) {
   return {port.minimum, port.maximum, port.defaultValue, (port.minimum + port.maximum) / 2.0f,
           port.maximum + 1.0f, std::numeric_limits<float>::quiet_NaN(), port.minimum};
 }

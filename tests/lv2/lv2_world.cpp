@@ -219,10 +219,12 @@ Lv2Instance::Lv2Instance(const std::string& object, HostOffer offer)
       lilv_instance_connect_port(instance_, i, &controls_[i]);
     }
   }
-  notes_.assign(4096, 0);
+  notes_.assign(4096 + 4, 0);
+  notesStart_ = offer.misalignedNotes ? 4 : 0;
   lv2_atom_forge_init(&forge_, &host_->map);
-  if (notesPort_ >= 0) lilv_instance_connect_port(instance_, static_cast<uint32_t>(notesPort_), notes_.data());
-  lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
+  if (notesPort_ >= 0)
+    lilv_instance_connect_port(instance_, static_cast<uint32_t>(notesPort_), notes_.data() + notesStart_);
+  lv2_atom_forge_set_buffer(&forge_, notes_.data() + notesStart_, 4096);
   lv2_atom_forge_sequence_head(&forge_, &frame_, 0);
   lilv_instance_activate(instance_);
 }
@@ -264,7 +266,7 @@ Channels Lv2Instance::run(const Channels& input, const std::vector<int>& cycleLe
     lilv_instance_run(instance_, static_cast<uint32_t>(n));
     pluginRunning = false;
     // The notes went with this run: start an empty sequence for the next.
-    lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
+    lv2_atom_forge_set_buffer(&forge_, notes_.data() + notesStart_, 4096);
     lv2_atom_forge_sequence_head(&forge_, &frame_, 0);
     start += n;
   }

@@ -46,6 +46,7 @@ bool in_plugin_run();
 struct HostOffer {
   int nominalBlockLength = 0;  // in its options; 0: no options
   bool worker = false;         // a worker, whose jobs wait for run_work
+  bool misalignedNotes = false;  // the note sequence 4 bytes off 64-bit alignment
 };
 
 // One instance at 44100 Hz with buffers of its own for every port.
@@ -83,7 +84,8 @@ class Lv2Instance {
   float latency_ = -1.0f;
   std::vector<uint32_t> audioIn_, audioOut_;
   int notesPort_ = -1;
-  std::vector<uint8_t> notes_;  // atom sequence buffer
+  std::vector<uint8_t> notes_;  // atom sequence buffer, from notesStart_
+  size_t notesStart_ = 0;
   LV2_Atom_Forge forge_;
   LV2_Atom_Forge_Frame frame_;
 };
