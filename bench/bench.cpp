@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "delay_line.h"
+#include "markdown_option.h"
 #include "object_list.h"
 #include "processor_path.h"
 #include "standin.h"
@@ -445,16 +446,7 @@ int main(int argc, char** argv) {
     setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
     execv("/proc/self/exe", argv);
   }
-  std::string markdown;
-  int kept = 1;
-  for (int i = 1; i < argc; i++) {
-    if (std::string(argv[i]) == "--markdown" && i + 1 < argc) {
-      markdown = argv[++i];
-      continue;
-    }
-    argv[kept++] = argv[i];
-  }
-  argc = kept;
+  const std::string markdown = take_markdown_option(argc, argv);
   int repetitions = 1;
   for (int i = 1; i < argc; i++)
     if (std::string(argv[i]).rfind("--benchmark_repetitions=", 0) == 0)

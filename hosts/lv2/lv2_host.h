@@ -10,8 +10,7 @@
 
 namespace lv2_host {
 
-// Latency: the output control through which the plug-in reports its latency
-// in samples.
+// Latency: the output control port on which the plug-in reports its latency.
 enum class PortKind { AudioIn, AudioOut, Control, Notes, Latency };
 
 struct PortInfo {
