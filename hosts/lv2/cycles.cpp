@@ -7,7 +7,7 @@
 // is full, and each output sample comes from the block run before, B - 1
 // samples late whatever the cycles are. An object whose sound does not
 // depend on its block length runs straight instead, on pieces of the cycle,
-// reading and writing the host's buffers.
+// with no latency.
 //
 // Notes reach the object before the block that holds their frame; control
 // changes, which hold for a whole cycle, before the block that holds the
@@ -19,26 +19,17 @@
 namespace lv2_host {
 
 namespace {
+// The internal block when the host states no nominal length, and the
+// longest one taken from a host (a longer nominal length falls back to the
+// default rather than make every object that many samples late).
+constexpr int DEFAULT_BLOCK_LENGTH = 64;
+constexpr int LONGEST_BLOCK_LENGTH = 8192;
 
 float* inlet_vector(Plugin& plugin, size_t inlet) { return plugin.instance->vectors[inlet]; }
 float* outlet_vector(Plugin& plugin, size_t outlet) { return plugin.instance->vectors[plugin.inputs.size() + outlet]; }
 
-// The chain over length samples of the host's buffers from start: the
-// vector words point there, and the block-length word, which every perform
-// routine takes last, says how many. Only for objects whose sound does not
-// depend on the length.
-void run_chain_on_host_buffers(Plugin& plugin, uint32_t start, uint32_t length) {
-  core::Instance& instance = *plugin.instance;
-  const size_t inlets = plugin.inputs.size();
-  for (const VectorWord& vector : plugin.vectorWords) {
-    const float* buffer = vector.vector < inlets ? plugin.inputs[vector.vector] : plugin.outputs[vector.vector - inlets];
-    instance.chain[vector.entry].words[vector.word] = reinterpret_cast<host::Word>(buffer + start);
-  }
-  for (core::ChainEntry& entry : instance.chain) entry.words.back() = static_cast<host::Word>(length);
-  core::run_chain(instance);
-}
-
-// Pieces of at most B samples, split at each note's frame.
+// Pieces of at most B samples, split at each note's frame, each run through
+// the chain's vectors at its own length.
 void run_straight(Plugin& plugin, uint32_t sampleCount) {
   const uint32_t blockLength = static_cast<uint32_t>(plugin.timing.blockLength);
   for (uint32_t start = 0; start < sampleCount;) {
@@ -46,7 +37,12 @@ void run_straight(Plugin& plugin, uint32_t sampleCount) {
     uint32_t end = std::min(sampleCount, start + blockLength);
     const int64_t note = next_note_frame(plugin);
     if (note > start && note < end) end = static_cast<uint32_t>(note);
-    run_chain_on_host_buffers(plugin, start, end - start);
+    const uint32_t length = end - start;
+    for (size_t i = 0; i < plugin.inputs.size(); i++)
+      std::copy_n(plugin.inputs[i] + start, length, inlet_vector(plugin, i));
+    core::run_chain_for(*plugin.instance, static_cast<int>(length));
+    for (size_t j = 0; j < plugin.outputs.size(); j++)
+      std::copy_n(outlet_vector(plugin, j), length, plugin.outputs[j] + start);
     start = end;
   }
 }
@@ -82,17 +78,15 @@ void run_through_fifo(Plugin& plugin, uint32_t sampleCount) {
 
 }  // namespace
 
-void prepare_cycles(Plugin& plugin) {
-  plugin.filled = 0;
-  plugin.vectorWords.clear();
-  if (!plugin.timing.anyCycle) return;
-  const std::vector<core::ChainEntry>& chain = plugin.instance->chain;
-  const std::vector<float*>& vectors = plugin.instance->vectors;
-  for (size_t entry = 0; entry < chain.size(); entry++)
-    for (size_t word = 1; word < chain[entry].words.size(); word++)
-      for (size_t vector = 0; vector < vectors.size(); vector++)
-        if (chain[entry].words[word] == reinterpret_cast<host::Word>(vectors[vector]))
-          plugin.vectorWords.push_back({entry, word, vector});
+Timing timing_for(const ObjectInfo& object, int nominalBlockLength) {
+  Timing timing;
+  timing.anyCycle = object.anyBlockLength;
+  timing.blockLength = nominalBlockLength >= 1 && nominalBlockLength <= LONGEST_BLOCK_LENGTH
+                           ? nominalBlockLength : DEFAULT_BLOCK_LENGTH;
+  const int fifo = timing.anyCycle ? 0 : timing.blockLength - 1;
+  const int history = std::max(object.history, timing.blockLength) - timing.blockLength;
+  timing.latency = fifo + history;
+  return timing;
 }
 
 void run_cycle(Plugin& plugin, uint32_t sampleCount) {

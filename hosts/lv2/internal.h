@@ -31,7 +31,7 @@ struct Control {
   bool costly = false;  // its method goes to the host's worker, where there is one
 };
 
-// How the object's chain meets the host's cycles (timing.cpp).
+// How the object's chain meets the host's cycles (cycles.cpp).
 struct Timing {
   // True: every cycle runs straight through the chain (in pieces of at most
   // blockLength), as the object sounds the same however its input is cut
@@ -42,14 +42,6 @@ struct Timing {
   int latency = 0;  // the FIFO's and the object's own, in samples
 };
 
-// A word of the chain's arguments that holds one of the chain's vectors:
-// every inlet's, then every outlet's.
-struct VectorWord {
-  size_t entry;
-  size_t word;
-  size_t vector;
-};
-
 struct Plugin {
   const ObjectInfo* object = nullptr;
   core::Instance* instance = nullptr;
@@ -57,7 +49,6 @@ struct Plugin {
   Timing timing;
   bool active = false;  // the chain is built
   int filled = 0;       // samples of the block in hand already in the FIFO
-  std::vector<VectorWord> vectorWords;  // for an object that runs straight
 
   std::vector<const float*> inputs;  // audio ports as connected, in order
   std::vector<float*> outputs;
@@ -122,12 +113,10 @@ int64_t next_note_frame(const Plugin& plugin);
 // Timing: what the object needs from its blocks, for the host's nominal
 // block length (0 when the host gives none).
 Timing timing_for(const ObjectInfo& object, int nominalBlockLength);
-// Whether a control's method costs more than a run may spend on it.
-bool is_costly(const ObjectInfo& object, const char* symbol);
 
 // After the dsp call: an empty FIFO, and the words an object that runs
 // straight points at the host's buffers.
-void prepare_cycles(Plugin& plugin);
+
 // Runs one host cycle through the chain, straight or behind the FIFO.
 void run_cycle(Plugin& plugin, uint32_t sampleCount);
 

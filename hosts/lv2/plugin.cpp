@@ -110,7 +110,7 @@ void activate(LV2_Handle handle) {
   DefaultFloatingPoint floatingPoint;
   core::Instance& instance = *plugin.instance;
   plugin.active = core::build_chain_on_own_vectors(instance, plugin.sampleRate, plugin.timing.blockLength, false);
-  prepare_cycles(plugin);
+  plugin.filled = 0;
 }
 
 void deactivate(LV2_Handle handle) { static_cast<Plugin*>(handle)->active = false; }

@@ -37,7 +37,7 @@ bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
   Control control;
   control.port = index;
   control.lastValue = port.defaultValue;
-  control.costly = is_costly(*plugin.object, port.symbol);
+  control.costly = port.costly;
   if (port.selectors != nullptr) {
     std::istringstream words(port.selectors);
     for (std::string selector; words >> selector;) {

@@ -1,5 +1,6 @@
-// The host's worker: a costly control change (timing.cpp) is queued in run
-// and its method runs on the worker's thread, as the objects' own host runs
+// The host's worker: a costly control change (one the object's description
+// marks costly) is queued in run and its method runs on the worker's
+// thread, as the objects' own host runs
 // messages on its message thread while the audio thread performs. The
 // objects are written for that: every parameter a single 32-bit store, a
 // table rebuilt by a setter rewritten in place. Only costly controls go
