@@ -70,22 +70,16 @@ void* grainfall_new() {
   tildefx::random_next(x->randomState);
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
-  x->ringBuffer = static_cast<float*>(host::malloc(BUFFER_LENGTH * sizeof(float)));
-  if (x->ringBuffer == nullptr) {
-    host::error("%s", "not enough memory for the 8 MiB delay line");
-    return nullptr;
-  }
+  x->ringBuffer = tildefx::new_ring_buffer(BUFFER_LENGTH, tildefx::BufferSource::Malloc);
+  if (x->ringBuffer == nullptr) return nullptr;
   std::fill(x->voices, x->voices + GRAIN_VOICES, GrainVoice{});
-  std::fill(x->ringBuffer, x->ringBuffer + BUFFER_LENGTH, 0.0f);
-  x->targetTime = 0.3f;
-  x->currentTime = 0.3f;
+  x->time = {0.3f, 0.3f, 0.0f};
   x->indexMask = BUFFER_LENGTH - 1;
   x->bufferLength = BUFFER_LENGTH;
   x->writeIndex = 0;
   x->sampleCount = 0;
   x->lastGrainStart = 0;
   x->intonation = 1;
-  x->timeStep = 0.0f;
   x->timeVariation.set(0.0f);
   x->feedback.set(0.0f);
   x->targetFilterFreq = x->currentFilterFreq = 20000.0f;
@@ -125,9 +119,7 @@ void set_target(float& target, double value, double minimum, double maximum, dou
 void grainfall_time(Grainfall* x, double ms) {
   if (!tildefx::check_range(ms, 1.0, 10000.0, "time value must be >= 1.0 ms and <= 10000.0 ms."))
     return;
-  x->targetTime = static_cast<float>(ms / 1000.0);
-  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
-                                   (static_cast<double>(x->sampleRate) * 0.1f));
+  tildefx::glide_to(x->time, static_cast<float>(ms / 1000.0), static_cast<double>(x->sampleRate) * 0.1f);
 }
 
 void grainfall_time_variation(Grainfall* x, double percent) {
@@ -339,19 +331,6 @@ float add_half(float sum, float windowed) {
   return static_cast<float>(sum + 0.5 * windowed);
 }
 
-// A read position's slot in the line and its fraction. A grain's first read
-// may lie before the buffer start (or, for a far read point, well outside
-// the 32-bit range); the mask brings every index into the buffer.
-struct ReadPlace {
-  int32_t index;
-  float fraction;
-};
-
-ReadPlace read_place(float position, int32_t mask) {
-  const int64_t k = static_cast<int64_t>(position);
-  return {static_cast<int32_t>(k & mask), static_cast<float>(position - static_cast<double>(k))};
-}
-
 // Plays every sounding voice for count t (the chunk's sample i) and returns
 // the grain sum. A voice whose start is still ahead waits without moving.
 float play_voices(Grainfall* x, int32_t t, tildefx::HeldWrites& writes, int i) {
@@ -359,9 +338,9 @@ float play_voices(Grainfall* x, int32_t t, tildefx::HeldWrites& writes, int i) {
   float sum = 0.0f;
   for (GrainVoice& voice : x->voices) {
     if (voice.active == 0 || voice.start > tFloat) continue;
-    const ReadPlace place = read_place(voice.position, x->indexMask);
+    const tildefx::ReadPlace place = tildefx::place_at(voice.position, x->indexMask);
     writes.before_read(i, x->writeIndex, place.index);
-    const float read = writes.line.read(place.index, place.fraction);
+    const float read = writes.line.read(place);
     const float windowed = apply_window(voice, t, tFloat, x->sampleRate, read);
     sum = add_half(sum, windowed);
     voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
@@ -426,7 +405,7 @@ struct GrainInterval {
 
 // Starts a grain at count t when one is due and a voice is free.
 void start_grain_if_due(Grainfall* x, int32_t t, GrainInterval& interval) {
-  const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
+  const float reach = static_cast<float>(static_cast<double>(x->time.current) * x->sampleRate + 2.0);
   // A grain size of 0 (or one so small that its window step would be
   // infinite) becomes a tiny grain; a density of 0 starts no grains.
   if (x->grainSize.current < FLT_MIN) x->grainSize.current = 0.001f;
@@ -461,7 +440,7 @@ void process_block(Grainfall* x, const float* in, float* out, int n) {
 
     for (int k = 0; k < RAMPED_PARAMETERS; k++) ramps[k]->current += steps[k];
     release_finished_voices(x, t);
-    tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
+    tildefx::glide_step(x->time);
     advance_clock(x);
   });
   x->writeStage = writes.stage;
