@@ -432,6 +432,9 @@ void process_block(Grainfall* x, const float* in, float* out, int n) {
 
   tildefx::HeldWrites writes({x->ringBuffer, x->indexMask}, x->writeIndex, stage, in, out);
   GrainInterval interval;
+  // The loop works on the record's fields: the clock, the write index, the
+  // glide and the ramps held in locals measured 14 % slower at the defaults
+  // (stored more often than the fields are), and no faster with eight grains.
   tildefx::run_reads_then_writes(writes, n, [&](int i) {
     const int32_t t = x->sampleCount;
     start_grain_if_due(x, t, interval);
