@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "fast_math.h"
 #include "host.h"
@@ -100,6 +101,12 @@ constexpr double SUM_MARGIN = 0x1p-49;
 // clear when both ends of the margin round alike and |s| <= 1; the few
 // others are then summed in extended precision. The chunk's input is copied
 // first (held within the limit), since the output may be the input's memory.
+//
+// Silence would be one of them: at a sample of 0 the partials are -1, 0, 1,
+// 0, 0 and the sum is a4 - a2, which lies within the margin of a rounding
+// boundary (it is 0 when both weights are equal, as at the defaults). Its
+// output is the same for every zero, so it is found once per block, and a
+// chunk of zeros is filled with it.
 constexpr int CHUNK = 64;
 
 // Input beyond ±2^17 is held there: T7 of a larger sample, up to six times,
@@ -109,10 +116,26 @@ constexpr float INPUT_LIMIT = 131072.0f;
 
 float held_within_limit(float s) { return s > INPUT_LIMIT ? INPUT_LIMIT : s < -INPUT_LIMIT ? -INPUT_LIMIT : s; }
 
-void process_chunk(const Weights& a, double margin, float normGain, const float* in, float* out, int n) {
+// Whether every sample is 0 or -0: their bits without the sign are all 0.
+bool all_zero(const float* samples, int n) {
+  uint32_t bits = 0;
+  for (int i = 0; i < n; i++) {
+    uint32_t word;
+    std::memcpy(&word, &samples[i], sizeof word);
+    bits |= word & 0x7fffffffu;
+  }
+  return bits == 0;
+}
+
+void process_chunk(const Weights& a, double margin, float normGain, float silentOut, const float* in, float* out,
+                   int n) {
   float input[CHUNK];
   int32_t clear[CHUNK];
   for (int i = 0; i < n; i++) input[i] = held_within_limit(in[i]);
+  if (all_zero(input, n)) {
+    std::fill(out, out + n, silentOut);
+    return;
+  }
   for (int i = 0; i < n; i++) {
     const float s = input[i];
     const Partials t = chebyshev(s);
@@ -127,7 +150,9 @@ void process_chunk(const Weights& a, double margin, float normGain, const float*
     out[i] = static_cast<float>(static_cast<double>(low) * normGain);
   }
   for (int i = 0; i < n; i++)
-    if (!clear[i]) out[i] = static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
+    if (!clear[i])
+      out[i] = input[i] == 0.0f ? silentOut
+                                : static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
 }
 
 // The weights of the six levels and their sum, computed again only when a
@@ -158,8 +183,9 @@ host::Word* overtoner_perform(host::Word* w) {
   const float normGain = x->normGain;
 
   const double margin = SUM_MARGIN * sum;
+  const float silentOut = static_cast<float>(static_cast<double>(weighted_sum(a, 0.0f)) * normGain);
   for (int start = 0; start < n; start += CHUNK)
-    process_chunk(a, margin, normGain, in + start, out + start, std::min(CHUNK, n - start));
+    process_chunk(a, margin, normGain, silentOut, in + start, out + start, std::min(CHUNK, n - start));
   return w + 5;
 }
 
