@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "fast_math.h"
 #include "host.h"
 #include "object.h"
 #include "processor_path.h"
 #include "overtoner.h"
+#include "silence.h"
 
 namespace {
 
@@ -116,23 +116,12 @@ constexpr float INPUT_LIMIT = 131072.0f;
 
 float held_within_limit(float s) { return s > INPUT_LIMIT ? INPUT_LIMIT : s < -INPUT_LIMIT ? -INPUT_LIMIT : s; }
 
-// Whether every sample is 0 or -0: their bits without the sign are all 0.
-bool all_zero(const float* samples, int n) {
-  uint32_t bits = 0;
-  for (int i = 0; i < n; i++) {
-    uint32_t word;
-    std::memcpy(&word, &samples[i], sizeof word);
-    bits |= word & 0x7fffffffu;
-  }
-  return bits == 0;
-}
-
 void process_chunk(const Weights& a, double margin, float normGain, float silentOut, const float* in, float* out,
                    int n) {
   float input[CHUNK];
   int32_t clear[CHUNK];
   for (int i = 0; i < n; i++) input[i] = held_within_limit(in[i]);
-  if (all_zero(input, n)) {
+  if (tildefx::all_zero(input, n)) {
     std::fill(out, out + n, silentOut);
     return;
   }
