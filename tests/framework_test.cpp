@@ -6,12 +6,14 @@
 
 #include "crossfade.h"
 #include "delay_line.h"
+#include "float_rounding.h"
 #include "glide.h"
 #include "held_writes.h"
 #include "interpolate4.h"
 #include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
+#include "silence.h"
 
 namespace {
 
@@ -123,6 +125,51 @@ TEST(Glide, CountedGlideKeepsItsLengthInSamples) {
   EXPECT_EQ(glide.blocksLeft, 0);
   tildefx::keep_glide_length(glide, 0.0f, 64.0f);
   EXPECT_EQ(glide.blocksLeft, 0);
+}
+
+// Rounding on the double below the smallest normal float gives the float's
+// own rounding, bit for bit: at every tie between two steps of the denormal
+// range (ties go to even), beside them, at the border to the normal floats,
+// and for values of every size and sign.
+TEST(FloatRounding, TinyRoundingGivesTheFloatsValues) {
+  const tildefx::TinyRounding tiny;
+  const auto check = [&](double v) {
+    const double expected = static_cast<float>(v);
+    const double found = tiny(v);
+    return found == expected && std::signbit(found) == std::signbit(expected);
+  };
+  int wrong = 0;
+  for (int64_t k = 0; k <= (1 << 23); k++) {
+    const double tie = (static_cast<double>(k) + 0.5) * 0x1p-149;
+    for (double v : {tie, -tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1.0)}) wrong += !check(v);
+  }
+  uint64_t state = 12345;
+  for (int i = 0; i < 1000000; i++) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double mantissa = 1.0 + static_cast<double>(state >> 12) * 0x1p-52;
+    const int exponent = static_cast<int>((state >> 1) % 400) - 300;  // 2^-300 up to 2^99
+    const double v = std::ldexp(mantissa, exponent);
+    wrong += !check(v) + !check(-v);
+  }
+  for (double v : {0.0, -0.0, 0x1p-126, std::nextafter(0x1p-126, 0.0), 0x1p-150, 0x1.8p-150, 1.0e300, static_cast<double>(INFINITY)})
+    wrong += !check(v) + !check(-v);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_TRUE(std::isnan(tiny(NAN)));
+  EXPECT_TRUE(tildefx::below_normal_floats(0x1p-127));
+  EXPECT_FALSE(tildefx::below_normal_floats(0.0));
+  EXPECT_FALSE(tildefx::below_normal_floats(0x1p-126));
+}
+
+TEST(Silence, AllZeroSeesAnyBitButTheSign) {
+  std::vector<float> block(67, 0.0f);
+  block[13] = -0.0f;
+  EXPECT_TRUE(tildefx::all_zero(block.data(), 67));
+  EXPECT_TRUE(tildefx::all_zero(block.data(), 0));
+  for (float odd : {1.0e-45f, -1.0e-45f, NAN, 1.0f}) {
+    block[66] = odd;
+    EXPECT_FALSE(tildefx::all_zero(block.data(), 67)) << odd;
+    EXPECT_TRUE(tildefx::all_zero(block.data(), 66)) << odd;
+  }
 }
 
 // The AVX2 routines run where the processor has AVX2, unless the
