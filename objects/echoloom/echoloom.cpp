@@ -359,9 +359,10 @@ host::Word* echoloom_perform(host::Word* w) {
   tildefx::HeldWrites writes(line, x->writeIndex, x->writeStage, in, out);
 
   // The switches, the table and the time glide are read every sample. The
-  // loop works on the record's fields: held in locals (as tonewarp~ holds
-  // its own) they measured 11 % slower with two heads, since they do not all
-  // fit in registers and were loaded more often than the fields are.
+  // loop works on the record's fields: held in locals (as tonewarp~ and
+  // grainfall~ hold theirs) they measured 5 to 20 % slower with two heads,
+  // since they do not all fit in registers and were loaded more often than
+  // the fields are.
   tildefx::run_reads_then_writes(writes, n, [&](int i) {
     modulate_first_head(x, block.randomShape);
     const bool twoHeads = x->secondHead == 1;
