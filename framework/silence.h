@@ -7,16 +7,19 @@
 
 namespace tildefx {
 
-// Whether every sample is 0 or -0: their bits without the sign are all 0.
-// Written without branches, so that it runs in vector lanes.
+// The bits of a sample without its sign: 0 for 0 and -0 alone.
+inline uint32_t magnitude_bits(float sample) {
+  uint32_t word;
+  std::memcpy(&word, &sample, sizeof word);
+  return word & 0x7fffffffu;
+}
+
+// Whether every sample is 0 or -0. Written without branches, so that it
+// runs in vector lanes.
 inline bool all_zero(const float* samples, int n) {
-  uint32_t bits = 0;
-  for (int i = 0; i < n; i++) {
-    uint32_t word;
-    std::memcpy(&word, &samples[i], sizeof word);
-    bits |= word & 0x7fffffffu;
-  }
-  return bits == 0;
+  uint32_t magnitudes = 0;
+  for (int i = 0; i < n; i++) magnitudes |= magnitude_bits(samples[i]);
+  return magnitudes == 0;
 }
 
 }  // namespace tildefx

@@ -287,7 +287,7 @@ struct Envelope {
 };
 
 template <typename Round>
-void apply_envelope(const Levelsway* x, RmsDetector& rms, Envelope& e, const float* in, float* out, int n,
+void apply_envelope(const Levelsway* x, RmsDetector& detector, Envelope& e, const float* in, float* out, int n,
                     Round round) {
   using Value = decltype(round(0.0));  // a float, or a float's value in a double
   const double attackCoef = x->attackCoef;
@@ -298,6 +298,7 @@ void apply_envelope(const Levelsway* x, RmsDetector& rms, Envelope& e, const flo
   Value falling = static_cast<Value>(e.falling);
   Value rising = static_cast<Value>(e.rising);
   float smoothedGain = e.smoothedGain;
+  RmsDetector rms = detector;
 
   for (int i = 0; i < n; i++) {
     const Value releaseBound = round(falling * releaseCoef);
@@ -322,6 +323,7 @@ void apply_envelope(const Levelsway* x, RmsDetector& rms, Envelope& e, const flo
     out[i] = static_cast<float>((s * static_cast<double>(smoothedGain)) * makeup);
   }
   e = {falling, rising, smoothedGain};
+  detector = rms;
 }
 
 // The samples of a run with the rounding its start needs.
@@ -343,14 +345,21 @@ bool settled(const Levelsway* x, const Envelope& before, const Envelope& after, 
   return rms.sum == sumBefore && tildefx::all_zero(rms.window, rms.length);
 }
 
-// The rest of such a silence: each output is the sample times the gain,
-// and the RMS window's index moves on as every sample moves it.
-void pass_settled_silence(const Levelsway* x, RmsDetector& rms, float smoothedGain, const float* in, float* out,
-                          int n) {
+// A block of silence: its first sample as any other; if that settles the
+// detector, the rest the short way: each output is the sample times the
+// gain, and the RMS window's index moves on as every sample moves it.
+void follow_silence(const Levelsway* x, RmsDetector& rms, Envelope& e, const float* in, float* out, int n) {
+  const Envelope before = e;
+  const float sumBefore = rms.sum;
+  follow(x, rms, e, in, out, 1);
+  if (!settled(x, before, e, sumBefore, rms)) {
+    follow(x, rms, e, in + 1, out + 1, n - 1);
+    return;
+  }
   const double makeup = x->makeup;
-  for (int i = 0; i < n; i++) out[i] = static_cast<float>((in[i] * static_cast<double>(smoothedGain)) * makeup);
+  for (int i = 1; i < n; i++) out[i] = static_cast<float>((in[i] * static_cast<double>(e.smoothedGain)) * makeup);
   if (x->detectMode != 1) return;
-  for (int i = 0; i < n; i++) {
+  for (int i = 1; i < n; i++) {
     if (rms.index >= rms.length || rms.index < 0) rms.index = 0;
     rms.index += 1;
   }
@@ -363,19 +372,12 @@ host::Word* levelsway_perform(host::Word* w) {
   const int n = static_cast<int>(w[4]);
   RmsDetector rms{x->rmsWindow, x->sqrtTable, x->rmsWindowLength, x->rmsScale, x->rmsSum, x->rmsIndex};
   Envelope envelope{x->releaseBound, x->attackBound, x->smoothedGain};
-
-  // A block of silence runs its first sample; if that settles the detector,
-  // the rest takes the short way.
-  const int first = n > 1 && tildefx::all_zero(in, n) ? 1 : n;
-  const Envelope before = envelope;
-  const float sumBefore = rms.sum;
-  follow(x, rms, envelope, in, out, first);
-  if (first < n) {
-    if (settled(x, before, envelope, sumBefore, rms))
-      pass_settled_silence(x, rms, envelope.smoothedGain, in + first, out + first, n - first);
-    else
-      follow(x, rms, envelope, in + first, out + first, n - first);
-  }
+  // Music rarely has a zero at both ends of a block: only then is the whole
+  // block looked at.
+  if (n > 1 && in[0] == 0.0f && in[n - 1] == 0.0f && tildefx::all_zero(in, n))
+    follow_silence(x, rms, envelope, in, out, n);
+  else
+    follow(x, rms, envelope, in, out, n);
 
   x->releaseBound = static_cast<float>(envelope.falling);
   x->attackBound = static_cast<float>(envelope.rising);
