@@ -1,5 +1,6 @@
 // Helpers for what every object repeats: the range check with its console
-// line, the assist texts, the dsp registration and the release of buffers.
+// line, the assist texts, the dsp registration, the delays' ring buffers and
+// the release of buffers.
 #pragma once
 
 #include <cstdint>
