@@ -106,6 +106,28 @@ TEST(Overtoner, InPlaceAndEmptyBlocks) {
   EXPECT_TRUE(empty.instance().run());
 }
 
+// A sample of 0 (or -0) gives the weighted sum as defined, a4 - a2 in
+// extended precision times the gain: 0 where the two weights are equal, as
+// at the defaults, and otherwise the same small value for every zero, alone
+// or in a block of silence.
+TEST(Overtoner, ZerosGiveTheDefinedSum) {
+  for (const std::vector<std::string>& levels :
+       {std::vector<std::string>{}, {"p2 -6", "p4 -12"}, {"p2 -0.5", "p4 -0.25", "p1 -60"}}) {
+    Rig rig("overtoner~");
+    for (const std::string& message : levels) rig.send(message);
+    const auto out = rig.run({0.0f, -0.0f, 0.25f, 0.0f});
+    const Overtoner& x = rig.record<Overtoner>();
+    const long double sum = -static_cast<long double>(x.weights[1]) + x.weights[3];
+    const float expected = static_cast<float>(static_cast<double>(static_cast<float>(sum)) * x.normGain);
+    for (size_t i : {0u, 1u, 3u}) EXPECT_EQ(out[i], expected) << levels.size() << " " << i;
+    for (size_t i : {0u, 1u, 3u}) EXPECT_EQ(std::signbit(out[i]), std::signbit(expected)) << levels.size();
+    for (float silent : rig.run(std::vector<float>(130, -0.0f))) {  // whole blocks of silence, and a part
+      EXPECT_EQ(silent, expected) << levels.size();
+      EXPECT_EQ(std::signbit(silent), std::signbit(expected)) << levels.size();
+    }
+  }
+}
+
 TEST(Overtoner, RecordsRateInDsp) {
   Rig rig("overtoner~", 48000.0f, 128);
   EXPECT_EQ(rig.record<Overtoner>().sampleRate, 48000.0f);
