@@ -5,6 +5,12 @@
 // atan per sample as the reference kernel that every figure is also read
 // against (scripts/bench writes the ratios into docs/performance.md).
 //
+// Every object also runs on digital silence beside the music, as a track
+// falls silent: after the music's warm-up, 20 s of silence let the filters,
+// loops and envelopes decay (into the smallest floats where they go there),
+// then the silence is timed. A silent track must cost no more than one that
+// plays.
+//
 // Counters: ns_per_sample (per stereo frame for sidesplit~) and realtime,
 // the number of such streams one core could run at 44.1 kHz.
 #include <benchmark/benchmark.h>
@@ -26,6 +32,7 @@
 #include <unistd.h>
 
 #include "delay_line.h"
+#include "markdown_option.h"
 #include "object_list.h"
 #include "processor_path.h"
 #include "standin.h"
@@ -49,6 +56,12 @@ const std::vector<float>& test_signal() {
     return made;
   }();
   return signal;
+}
+
+// Digital silence, as long as the test signal.
+const std::vector<float>& silence() {
+  static const std::vector<float> zeros(test_signal().size(), 0.0f);
+  return zeros;
 }
 
 void set_sample_counters(benchmark::State& state, int64_t samples) {
@@ -125,7 +138,7 @@ const Setting SIDESPLIT_TO_LR{"sidesplit~", {"2: 3", "3: -6", "4: 1"}};
 const Setting OVERTONER_LIGHT{"overtoner~", {}};
 const Setting OVERTONER_HEAVY{"overtoner~", {"p1 -1", "p2 -6", "p3 -3", "p4 -12", "p5 -9", "p7 -20"}};
 
-// One instance fed the test signal block by block; every inlet gets it.
+// One instance fed an input block by block; every inlet gets it.
 class Runner {
  public:
   Runner(const Setting& setting, int blockSize) : block_(static_cast<size_t>(blockSize)) {
@@ -139,10 +152,9 @@ class Runner {
   bool ok() const { return instance_ != nullptr; }
 
   void run_block() {
-    const std::vector<float>& signal = test_signal();
-    if (position_ + block_ > signal.size()) position_ = 0;
+    if (position_ + block_ > input_->size()) position_ = 0;
     for (int i = 0; i < instance_->signal_inlets(); i++)
-      std::copy_n(signal.data() + position_, block_, instance_->inlet_vector(i));
+      std::copy_n(input_->data() + position_, block_, instance_->inlet_vector(i));
     instance_->run();
     position_ += block_;
   }
@@ -151,14 +163,17 @@ class Runner {
     for (double done = 0.0; done < seconds * RATE; done += static_cast<double>(block_)) run_block();
   }
   const float* output() const { return instance_->outlet_vector(0); }
+  void feed(const std::vector<float>& input) { input_ = &input; }
 
  private:
   std::unique_ptr<standin::Instance> instance_;
+  const std::vector<float>* input_ = &test_signal();
   size_t block_;
   size_t position_ = 0;
 };
 
-void BM_Object(benchmark::State& state, const Setting& setting) {
+// Times the music, or the silence after it.
+void run_object(benchmark::State& state, const Setting& setting, bool silent) {
   const int blockSize = static_cast<int>(state.range(0));
   Runner runner(setting, blockSize);
   if (!runner.ok()) {
@@ -166,12 +181,19 @@ void BM_Object(benchmark::State& state, const Setting& setting) {
     return;
   }
   runner.warm_up(1.5);
+  if (silent) {
+    runner.feed(silence());
+    runner.warm_up(20.0);
+  }
   for (auto _ : state) {
     runner.run_block();
     benchmark::DoNotOptimize(runner.output());
   }
   set_sample_counters(state, state.iterations() * blockSize);
 }
+
+void BM_Object(benchmark::State& state, const Setting& setting) { run_object(state, setting, false); }
+void BM_Silence(benchmark::State& state, const Setting& setting) { run_object(state, setting, true); }
 
 BENCHMARK_CAPTURE(BM_Object, grainfall_light, GRAINFALL_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
 BENCHMARK_CAPTURE(BM_Object, grainfall_heavy, GRAINFALL_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
@@ -188,6 +210,23 @@ BENCHMARK_CAPTURE(BM_Object, sidesplit_to_ms, SIDESPLIT_TO_MS)->Arg(64)->Compute
 BENCHMARK_CAPTURE(BM_Object, sidesplit_to_lr, SIDESPLIT_TO_LR)->Arg(64)->ComputeStatistics("min", smallest);
 BENCHMARK_CAPTURE(BM_Object, overtoner_light, OVERTONER_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
 BENCHMARK_CAPTURE(BM_Object, overtoner_heavy, OVERTONER_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
+
+// The same settings on digital silence.
+BENCHMARK_CAPTURE(BM_Silence, grainfall_light, GRAINFALL_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, grainfall_heavy, GRAINFALL_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, echoloom_light, ECHOLOOM_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, echoloom_heavy, ECHOLOOM_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, echoloom_random, ECHOLOOM_RANDOM)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, tonewarp_light, TONEWARP_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, tonewarp_heavy, TONEWARP_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, levelsway_peak, LEVELSWAY_PEAK)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, levelsway_rms, LEVELSWAY_RMS)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, bitgrind_light, BITGRIND_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, bitgrind_heavy, BITGRIND_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, sidesplit_to_ms, SIDESPLIT_TO_MS)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, sidesplit_to_lr, SIDESPLIT_TO_LR)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, overtoner_light, OVERTONER_LIGHT)->Arg(64)->ComputeStatistics("min", smallest);
+BENCHMARK_CAPTURE(BM_Silence, overtoner_heavy, OVERTONER_HEAVY)->Arg(64)->ComputeStatistics("min", smallest);
 
 // ---- Creation and memory -------------------------------------------------------
 
@@ -410,6 +449,22 @@ void MarkdownReporter::write(const std::string& path, int repetitions) const {
          << (row.goalAtans == 0.0 ? "" : atans <= row.goalAtans ? "yes" : "no") << " |\n";
   }
 
+  // Silence beside music, setting by setting, in the order of the table above.
+  file << "\n| the same on digital silence (block 64) | on music, ns per sample | on silence | fastest on music | fastest on silence | silence / music |\n";
+  file << "|---|---:|---:|---:|---:|---:|\n";
+  for (const char* name : order) {
+    const std::string music = name;
+    const std::string prefix = "BM_Object/";
+    if (music.size() < 3 || music.compare(music.size() - 3, 3, "/64") != 0) continue;
+    const std::string quiet = "BM_Silence/" + music.substr(prefix.size());
+    const double onMusic = counter(music, "ns_per_sample");
+    const double onSilence = counter(quiet, "ns_per_sample");
+    if (onMusic == 0.0 || onSilence == 0.0) continue;
+    file << "| " << ROWS.at(name).label << " | " << format("%.2f", onMusic) << " | " << format("%.2f", onSilence)
+         << " | " << format("%.2f", best(music, "ns_per_sample")) << " | "
+         << format("%.2f", best(quiet, "ns_per_sample")) << " | " << format("%.2f", onSilence / onMusic) << " |\n";
+  }
+
   file << "\n| object | creating one instance (µs) | in library atans | heap an instance holds |\n";
   file << "|---|---:|---:|---:|\n";
   for (const std::string object : OBJECT_NAMES) {
@@ -445,16 +500,7 @@ int main(int argc, char** argv) {
     setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
     execv("/proc/self/exe", argv);
   }
-  std::string markdown;
-  int kept = 1;
-  for (int i = 1; i < argc; i++) {
-    if (std::string(argv[i]) == "--markdown" && i + 1 < argc) {
-      markdown = argv[++i];
-      continue;
-    }
-    argv[kept++] = argv[i];
-  }
-  argc = kept;
+  const std::string markdown = take_markdown_option(argc, argv);
   int repetitions = 1;
   for (int i = 1; i < argc; i++)
     if (std::string(argv[i]).rfind("--benchmark_repetitions=", 0) == 0)

@@ -1,6 +1,6 @@
 // A delay line: a power-of-two ring of floats whose every index is masked,
-// read between samples with the four-point cubic; the arctangent that
-// bounds what it stores; the triangle that crossfades two of its reads.
+// read between samples with the four-point cubic; where a read position
+// falls between its slots; the arctangent that bounds what it stores.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,29 @@
 #include "interpolate4.h"
 
 namespace tildefx {
+
+// Where a read falls: the slot at `index` (masked) and the fraction of the
+// way from it towards the next slot.
+struct ReadPlace {
+  int32_t index;
+  float fraction;
+};
+
+// A read `position` samples behind writeIndex: the slot trunc(position)
+// behind it, and the fraction from that slot towards the newer one after it.
+inline ReadPlace place_behind(int32_t writeIndex, float position, int32_t mask) {
+  const int32_t whole = static_cast<int32_t>(position);
+  const float behind = static_cast<float>(static_cast<double>(position) - whole);
+  return {(writeIndex - whole) & mask, static_cast<float>(1.0 - behind)};
+}
+
+// A read at a position counted from the line's start. The position may lie
+// before the start, or (a far read point) well outside the 32-bit range: the
+// mask brings every index into the line.
+inline ReadPlace place_at(float position, int32_t mask) {
+  const int64_t whole = static_cast<int64_t>(position);
+  return {static_cast<int32_t>(whole & mask), static_cast<float>(position - static_cast<double>(whole))};
+}
 
 // A view of an object's ring buffer: its samples and its length - 1.
 struct DelayLine {
@@ -21,6 +44,8 @@ struct DelayLine {
     return interpolate4(fraction, samples[(index - 1) & mask], samples[index & mask],
                         samples[(index + 1) & mask], samples[(index + 2) & mask]);
   }
+
+  float read(ReadPlace place) const { return read(place.index, place.fraction); }
 
   void write(int32_t index, float value) const { samples[index & mask] = value; }
 };
@@ -36,18 +61,6 @@ inline float saturate_for_line(float x) {
 // saturate_for_line for n samples at once (the same values).
 inline void saturate_for_line(const float* x, float* result, int n) {
   atan_plus_to_floats(x, result, n, static_cast<double>(1.0e-6f));
-}
-
-// The triangle that crossfades two reads of a line: step k of `steps` (a
-// power of two) is -1 at step 0, rises to +1 at steps / 2 and falls back.
-// It is computed rather than read from a table: a 4 MiB table, whose two
-// entries per sample lie half of it apart and move on by a cache line or
-// more per sample, missed the cache every time. k * 4 / steps and the
-// subtraction are exact in double (multiples of 4 / steps below 4), so the
-// value is the one rounding to a float of the exact triangle.
-inline float crossfade_triangle(int32_t k, int32_t steps) {
-  const double rise = k * (4.0 / steps);
-  return static_cast<float>(k < steps / 2 ? rise - 1.0 : 3.0 - rise);
 }
 
 }  // namespace tildefx

@@ -66,6 +66,9 @@ struct Parameter {
   const char* assist = nullptr;    // FloatInlet: its assist text
   OutOfRange outOfRange = OutOfRange::Refused;
   const char* note = nullptr;  // what the range and unit leave unsaid
+  // Its method rebuilds a table: far costlier than any other message, so a
+  // host with an audio thread of its own sends it from elsewhere.
+  bool costly = false;
 };
 
 // What kind of effect an object is, for hosts that sort plug-ins.
@@ -79,12 +82,22 @@ struct Description {
   bool noteLists;  // takes "list" NOTE VELOCITY
   const Parameter* parameters;
   int parameterCount;
+  // The same samples however the input is cut into blocks: the perform
+  // routine keeps only per-sample state, reads its parameters once per
+  // block and counts nothing in blocks (no ramp over a block, no glide or
+  // history counted in blocks).
+  bool anyBlockLength;
+  // The object outputs the oldest block of a history at least this long,
+  // max(history, n) - n samples late at block length n; 0 for none.
+  int history;
 };
 
 template <size_t N>
 constexpr Description describe(const char* summary, Category category, int signalInlets, int signalOutlets,
-                               bool noteLists, const Parameter (&parameters)[N]) {
-  return {summary, category, signalInlets, signalOutlets, noteLists, parameters, static_cast<int>(N)};
+                               bool noteLists, const Parameter (&parameters)[N], bool anyBlockLength = false,
+                               int history = 0) {
+  return {summary,    category, signalInlets,  signalOutlets, noteLists, parameters, static_cast<int>(N),
+          anyBlockLength, history};
 }
 
 // An object's name with its description, as the build lists them.

@@ -1,5 +1,6 @@
 #include "object.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tildefx {
@@ -32,6 +33,18 @@ void add_perform_one_in_one_out(host::PerformRoutine perform, void* record, host
                 reinterpret_cast<host::Word>(signals[0]->vector),
                 reinterpret_cast<host::Word>(signals[1]->vector),
                 static_cast<host::Word>(signals[0]->blockSize));
+}
+
+float* new_ring_buffer(int32_t length, BufferSource source) {
+  const size_t bytes = static_cast<size_t>(length) * sizeof(float);
+  void* memory = source == BufferSource::Sysmem ? host::sysmem_newptr(static_cast<long>(bytes)) : host::malloc(bytes);
+  if (memory == nullptr) {
+    host::error("%s", "not enough memory for the delay line.");
+    return nullptr;
+  }
+  float* samples = static_cast<float*>(memory);
+  std::fill(samples, samples + length, 0.0f);
+  return samples;
 }
 
 void release_sysmem_block(float*& block) {

@@ -106,19 +106,19 @@ bool states_finite(standin::Instance& instance) {
   if (name == "echoloom~") {
     const auto& x = *static_cast<const Echoloom*>(instance.record());
     return stage_finite(x.writeStage) && finite(x.lfoValue1) && finite(x.lfoValue2) &&
-           finite(x.randomSlope) && finite(x.phase1) && finite(x.phase2) && finite(x.currentTime) &&
-           finite(x.currentDepth) && finite(x.feedback.current) && finite(x.lfoFreq.current);
+           finite(x.randomSlope) && finite(x.phase1) && finite(x.phase2) && finite(x.time.current) &&
+           finite(x.depth.current) && finite(x.feedback.current) && finite(x.lfoFreq.current);
   }
   if (name == "tonewarp~") {
     const auto& x = *static_cast<const Tonewarp*>(instance.record());
     return stage_finite(x.writeStage) && finite(x.phase1) && finite(x.phase2) && finite(x.windowIndex1) &&
-           finite(x.windowIndex2) && finite(x.currentTime) && finite(x.currentDepth) &&
+           finite(x.windowIndex2) && finite(x.time.current) && finite(x.depth.current) &&
            finite(x.feedback.current) && finite(x.shiftRate);
   }
   const auto& x = *static_cast<const Grainfall*>(instance.record());
   bool voices = true;
   for (const GrainVoice& voice : x.voices) voices = voices && finite(voice.position) && finite(voice.rate);
-  return voices && stage_finite(x.writeStage) && finite(x.currentTime) && finite(x.feedback.current);
+  return voices && stage_finite(x.writeStage) && finite(x.time.current) && finite(x.feedback.current);
 }
 
 // The rate ramp of a long block overshoots its target (its step covers the

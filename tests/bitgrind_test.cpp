@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <cstring>
 #include <limits>
 
 #include "bitgrind/bitgrind.h"
+#include "bits.h"
 #include "rig.h"
 
 namespace {
@@ -337,6 +339,49 @@ TEST(Bitgrind, AssistTextsAndInlets) {
   EXPECT_EQ(rig.instance().assist(false, 3), "");
   EXPECT_EQ(rig.instance().assist(true, 0), "(signal) Output");
   EXPECT_EQ(rig.instance().assist(true, 4), "(signal) Output");
+}
+
+// bitgrind~ blends its two masked words in double, in extended precision
+// only where the double sum rounds: with no folding its output is the input,
+// 192 samples late at block 64, quantised as the extended blend quantises.
+float bitgrind_reference(float sample, int count, float fraction) {
+  int32_t fixed = 0;
+  if (!std::isnan(sample)) {
+    const double scaled = sample * 2147483648.0;
+    fixed = scaled >= 2147483647.0 ? 2147483647 : scaled <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(scaled);
+  }
+  auto top = [](int bits) {
+    uint32_t mask = 0;
+    for (int bit = 31; bit > 31 - bits; bit--) mask |= 1u << bit;
+    return static_cast<int32_t>(mask);
+  };
+  const int32_t coarse = fixed & top(count);
+  const int32_t fine = fixed & top(count + 1);
+  const long double blended = static_cast<long double>(fine - coarse) * fraction + coarse;
+  return static_cast<float>(static_cast<int32_t>(blended) * 4.656612873077393e-10);
+}
+
+TEST(Bitgrind, MatchesTheExtendedBlendForEveryDepth) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  std::vector<float> input(20000);
+  for (size_t i = 0; i < input.size(); i++)
+    input[i] = i % 7 == 0 ? float_of_bits(random()) : i % 3 == 0 ? std::ldexp(unit(random), -20) : unit(random);
+  // Fractions of every size, among them a tiny one and one just below a
+  // power of two, whose blends round in double against a large word.
+  for (const double fraction : {0.5, 0.25, 0.999, 1.0e-30, 0x1.fffffep-27, 0x1.fffffep-2}) {
+    for (int count : {1, 5, 12, 23}) {
+      Rig rig("bitgrind~");
+      char message[64];
+      std::snprintf(message, sizeof message, "1: %.17g", count + fraction);
+      rig.send(message);
+      const auto out = rig.run(input);
+      const float stored = static_cast<float>(count + fraction - count);
+      for (size_t i = 192; i < input.size(); i++)
+        ASSERT_EQ(bits_of(out[i]), bits_of(bitgrind_reference(input[i - 192], count, stored)))
+            << i << " depth " << message;
+    }
+  }
 }
 
 }  // namespace

@@ -108,21 +108,21 @@ TEST(Echoloom, FreezeLoopsTheLineAndIgnoresTheInput) {
 TEST(Echoloom, GlidesLandExactlyOnTheirTargets) {
   Rig rig("echoloom~");
   rig.send("lfoDepth 50");
-  EXPECT_EQ(state(rig).depthStep, static_cast<float>(0.5 / 44100.0));
-  EXPECT_EQ(state(rig).depthBlocksLeft, 689);
+  EXPECT_EQ(state(rig).depth.step, static_cast<float>(0.5 / 44100.0));
+  EXPECT_EQ(state(rig).depth.blocksLeft, 689);
   rig.send("time 200");
-  EXPECT_EQ(state(rig).timeStep, static_cast<float>((0.2f - 0.1) / (44100.0 * 0.1f)));
+  EXPECT_EQ(state(rig).time.step, static_cast<float>((0.2f - 0.1) / (44100.0 * 0.1f)));
   rig.run(std::vector<float>(64 * 68));
-  EXPECT_LT(state(rig).currentTime, 0.2f);  // about 4410 samples
+  EXPECT_LT(state(rig).time.current, 0.2f);  // about 4410 samples
   rig.run(std::vector<float>(64 * 2));
-  EXPECT_EQ(state(rig).currentTime, state(rig).targetTime);
-  EXPECT_EQ(state(rig).timeStep, 0.0f);
+  EXPECT_EQ(state(rig).time.current, state(rig).time.target);
+  EXPECT_EQ(state(rig).time.step, 0.0f);
   rig.run(std::vector<float>(64 * 619));
-  EXPECT_EQ(state(rig).depthBlocksLeft, 0);
-  EXPECT_NE(state(rig).currentDepth, 0.5f);
+  EXPECT_EQ(state(rig).depth.blocksLeft, 0);
+  EXPECT_NE(state(rig).depth.current, 0.5f);
   rig.run(std::vector<float>(64));
-  EXPECT_EQ(state(rig).currentDepth, 0.5f);
-  EXPECT_EQ(state(rig).depthStep, 0.0f);
+  EXPECT_EQ(state(rig).depth.current, 0.5f);
+  EXPECT_EQ(state(rig).depth.step, 0.0f);
 }
 
 TEST(Echoloom, RefusedValuesPrintTheirLineAndChangeNothing) {
@@ -300,7 +300,7 @@ TEST(Echoloom, EmptyBlocksRunOnlyTheBlockSteps) {
   rig.send("lfoDepth 20");  // no block length: the glide ends at the next block
   rig.instance().run();
   EXPECT_EQ(state(rig).feedback.current, 0.75f);
-  EXPECT_EQ(state(rig).currentDepth, 0.2f);
+  EXPECT_EQ(state(rig).depth.current, 0.2f);
   EXPECT_EQ(state(rig).writeIndex, 0);
 }
 
@@ -320,8 +320,9 @@ TEST(Echoloom, RefusedWhenItsMemoryCannotBeHad) {
   EXPECT_FALSE(standin::Instance::create("echoloom~"));
   standin::limit_allocations(0);
   const auto lines = standin::take_console_lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(standin::format_console_line(lines[0]), "error: echoloom~: could not create the object");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(standin::format_console_line(lines[0]), "error: echoloom~: not enough memory for the delay line.");
+  EXPECT_EQ(standin::format_console_line(lines[1]), "error: echoloom~: could not create the object");
 }
 
 TEST(Echoloom, AssistAndMessages) {

@@ -1,36 +1,23 @@
-// The fast arctangent and window cosine must give exactly the library's
-// float, overtoner~'s double sum exactly the extended one, and bitgrind~'s
-// double blend exactly the extended one. bench/fast_math_check runs the whole proof (every float for the
-// arctangent, 200 million arguments for the cosine); these are samples of it.
+// The fast arctangent, power of ten and window cosine must give exactly the
+// library's float. bench/fast_math_check runs the whole proof (every float
+// for the arctangent, 200 million arguments for the cosine); these are
+// samples of it. (overtoner~'s and bitgrind~'s exact sums are tested in
+// their own files.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
-
-#include "overtoner/overtoner.h"
 
 #include "delay_line.h"
 #include "fast_math.h"
 #include "processor_path.h"
+#include "bits.h"
 #include "rig.h"
 
 namespace {
-
-float float_of_bits(uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-uint32_t bits_of(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 float library_line_sample(float x) {
   return static_cast<float>(std::atan(static_cast<double>(x)) + static_cast<double>(1.0e-6f));
@@ -144,95 +131,6 @@ TEST(FastCosine, EstimateStaysWellWithinTheMargin) {
   for (int i = 0; i < 1000000; i++) {
     const double a = i % 2 == 0 ? angle(random) : angle(random) * 1.0e-4;
     EXPECT_LE(std::fabs(tildefx::cos_estimate(a) - std::cos(a)), 0x1p-51) << a;
-  }
-}
-
-// overtoner~ sums its weighted partials in double and only falls back to the
-// extended-precision sum near a rounding boundary or for |input| > 1: its
-// output must be that of the extended sum everywhere.
-float overtoner_reference(float s, const float a[6], float normGain) {
-  s = s > 131072.0f ? 131072.0f : s < -131072.0f ? -131072.0f : s;  // input is held within ±2^17
-  const double xd = s;
-  const float m = static_cast<float>(xd * xd);
-  const double md = m;
-  const float t2 = static_cast<float>(md + md - 1.0);
-  const float t3 = static_cast<float>(xd * (4.0 * md - 3.0));
-  const float t4 = static_cast<float>(md * (8.0 * md - 8.0) + 1.0);
-  const float t5 = static_cast<float>(xd * (md * (16.0 * md - 20.0) + 5.0));
-  const float t7 = static_cast<float>(xd * (md * (md * (64.0 * md - 112.0) + 56.0) - 7.0));
-  long double acc = static_cast<long double>(a[1]) * t2 + static_cast<long double>(a[0]) * s;
-  acc += static_cast<long double>(a[2]) * t3;
-  acc += static_cast<long double>(a[3]) * t4;
-  acc += static_cast<long double>(a[4]) * t5;
-  acc += static_cast<long double>(a[5]) * t7;
-  return static_cast<float>(static_cast<double>(static_cast<float>(acc)) * normGain);
-}
-
-TEST(FastOvertoner, MatchesTheExtendedSumForEveryKindOfInput) {
-  Rig rig("overtoner~", 44100.0f, 100);
-  const char* levels[] = {"p1 -1", "p2 -6", "p3 -3", "p4 -12", "p5 -9", "p7 -20"};
-  for (const char* level : levels) rig.send(level);
-  std::mt19937 random(5);
-  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-  std::vector<float> input(200000);
-  for (size_t i = 0; i < input.size(); i++) {
-    switch (i % 5) {
-      case 0: input[i] = unit(random); break;
-      case 1: input[i] = unit(random) * 1.0e-3f; break;
-      case 2: input[i] = unit(random) * 40.0f; break;  // loud: beyond the fast path's range
-      case 3: input[i] = float_of_bits(random()); break;  // any bits: NaN, infinities, huge
-      default: input[i] = std::nextafter(1.0f, 2.0f * unit(random)); break;  // around +-1
-    }
-  }
-  const auto out = rig.run(input);
-  const auto& x = rig.record<Overtoner>();
-  float a[6];
-  const float levelValues[6] = {x.level1, x.level2, x.level3, x.level4, x.level5, x.level7};
-  for (int k = 0; k < 6; k++) a[k] = static_cast<float>(std::pow(10.0, 3.0 * levelValues[k] - 3.0));
-  for (size_t i = 0; i < input.size(); i++)
-    ASSERT_EQ(bits_of(out[i]), bits_of(overtoner_reference(input[i], a, x.normGain))) << i << " " << input[i];
-}
-
-// bitgrind~ blends its two masked words in double, in extended precision
-// only where the double sum rounds: with no folding its output is the input,
-// 192 samples late at block 64, quantised as the extended blend quantises.
-float bitgrind_reference(float sample, int count, float fraction) {
-  int32_t fixed = 0;
-  if (!std::isnan(sample)) {
-    const double scaled = sample * 2147483648.0;
-    fixed = scaled >= 2147483647.0 ? 2147483647 : scaled <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(scaled);
-  }
-  auto top = [](int bits) {
-    uint32_t mask = 0;
-    for (int bit = 31; bit > 31 - bits; bit--) mask |= 1u << bit;
-    return static_cast<int32_t>(mask);
-  };
-  const int32_t coarse = fixed & top(count);
-  const int32_t fine = fixed & top(count + 1);
-  const long double blended = static_cast<long double>(fine - coarse) * fraction + coarse;
-  return static_cast<float>(static_cast<int32_t>(blended) * 4.656612873077393e-10);
-}
-
-TEST(FastBitgrind, MatchesTheExtendedBlendForEveryDepth) {
-  std::mt19937 random(11);
-  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-  std::vector<float> input(20000);
-  for (size_t i = 0; i < input.size(); i++)
-    input[i] = i % 7 == 0 ? float_of_bits(random()) : i % 3 == 0 ? std::ldexp(unit(random), -20) : unit(random);
-  // Fractions of every size, among them a tiny one and one just below a
-  // power of two, whose blends round in double against a large word.
-  for (const double fraction : {0.5, 0.25, 0.999, 1.0e-30, 0x1.fffffep-27, 0x1.fffffep-2}) {
-    for (int count : {1, 5, 12, 23}) {
-      Rig rig("bitgrind~");
-      char message[64];
-      std::snprintf(message, sizeof message, "1: %.17g", count + fraction);
-      rig.send(message);
-      const auto out = rig.run(input);
-      const float stored = static_cast<float>(count + fraction - count);
-      for (size_t i = 192; i < input.size(); i++)
-        ASSERT_EQ(bits_of(out[i]), bits_of(bitgrind_reference(input[i - 192], count, stored)))
-            << i << " depth " << message;
-    }
   }
 }
 

@@ -4,13 +4,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include "crossfade.h"
 #include "delay_line.h"
+#include "float_rounding.h"
 #include "glide.h"
 #include "held_writes.h"
 #include "interpolate4.h"
 #include "processor_path.h"
 #include "random_next.h"
 #include "resonant_lowpass.h"
+#include "silence.h"
 
 namespace {
 
@@ -55,39 +58,118 @@ TEST(RandomNext, FollowsTheGeneratorFromZero) {
 }
 
 TEST(Glide, MovesBySteppingAndStopsExactlyOnTheTarget) {
-  float current = 0.3f;
-  const float target = 0.5f;
-  float step = static_cast<float>((static_cast<double>(target) - current) / (44100.0 * 0.1f));
+  tildefx::Glide glide{0.3f, 0.3f, 0.0f};
+  tildefx::glide_to(glide, 0.5f, 44100.0 * 0.1f);
+  EXPECT_EQ(glide.step, static_cast<float>((0.5 - static_cast<double>(0.3f)) / (44100.0 * 0.1f)));
   int samples = 0;
-  while (step != 0.0f && samples < 10000) {
-    tildefx::glide_step(current, target, step);
+  while (glide.step != 0.0f && samples < 10000) {
+    tildefx::glide_step(glide);
     samples++;
   }
-  EXPECT_EQ(current, target);
-  EXPECT_EQ(step, 0.0f);
+  EXPECT_EQ(glide.current, 0.5f);
+  EXPECT_EQ(glide.target, 0.5f);
   EXPECT_NEAR(samples, 4410, 1);
+  tildefx::glide_to(glide, 0.2f, 22050.0);  // and back down, from where it stands
+  for (int i = 0; i < 22050; i++) tildefx::glide_step(glide);
+  EXPECT_EQ(glide.current, 0.2f);
+  EXPECT_EQ(glide.step, 0.0f);
 }
 
 TEST(Glide, AStepTooSmallToMoveTheValueLandsAtOnce) {
-  float current = 0.8f;
-  const float target = 0.8000001f;
-  float step = static_cast<float>((static_cast<double>(target) - current) / 22050.0);
-  tildefx::glide_step(current, target, step);
-  EXPECT_EQ(current, target);
-  EXPECT_EQ(step, 0.0f);
+  tildefx::Glide glide{0.8f, 0.8f, 0.0f};
+  tildefx::glide_to(glide, 0.8000001f, 22050.0);
+  tildefx::glide_step(glide);
+  EXPECT_EQ(glide.current, 0.8000001f);
+  EXPECT_EQ(glide.step, 0.0f);
 }
 
-TEST(Glide, CountedGlideLandsWhenTheCountRunsOut) {
-  int blocksLeft = 2;
-  float current = 0.25f;
-  float step = 0.01f;
-  tildefx::glide_count_block(blocksLeft, current, 0.5f, step);
-  tildefx::glide_count_block(blocksLeft, current, 0.5f, step);
-  EXPECT_EQ(current, 0.25f);
-  tildefx::glide_count_block(blocksLeft, current, 0.5f, step);
-  EXPECT_EQ(current, 0.5f);
-  EXPECT_EQ(step, 0.0f);
-  EXPECT_EQ(blocksLeft, 0);
+TEST(Glide, CountedGlideRunsOneSecondOfBlocksAndThenLands) {
+  tildefx::CountedGlide glide{0.25f, 0.25f, 0.0f, 0};
+  tildefx::glide_in_one_second(glide, 0.5f, 44100.0f, 64.0f);
+  EXPECT_EQ(glide.step, static_cast<float>(0.25 / 44100.0));
+  EXPECT_EQ(glide.blocksLeft, 689);
+  for (int block = 0; block < 689; block++) {
+    for (int i = 0; i < 64; i++) tildefx::counted_glide_step(glide);
+    tildefx::count_block(glide);
+  }
+  EXPECT_EQ(glide.blocksLeft, 0);
+  EXPECT_LT(glide.current, 0.5f);
+  tildefx::count_block(glide);
+  EXPECT_EQ(glide.current, 0.5f);
+  EXPECT_EQ(glide.step, 0.0f);
+}
+
+// Without a block length there are no blocks to count: the glide lands at
+// the end of the next block, whatever the rate.
+TEST(Glide, BlocksInOneSecondAndTheEmptyBlock) {
+  EXPECT_EQ(tildefx::blocks_in_one_second(44100.0f, 64.0f), 689);
+  EXPECT_EQ(tildefx::blocks_in_one_second(48000.0f, 128.0f), 375);
+  EXPECT_EQ(tildefx::blocks_in_one_second(44100.9f, 1.0f), 44100);
+  EXPECT_EQ(tildefx::blocks_in_one_second(1.0e30f, 1.0f), 2147483647);
+  EXPECT_EQ(tildefx::blocks_in_one_second(44100.0f, 0.0f), 0);
+  tildefx::CountedGlide glide{0.0f, 0.0f, 0.0f, 0};
+  tildefx::glide_in_one_second(glide, 0.2f, 44100.0f, 0.0f);
+  tildefx::count_block(glide);
+  EXPECT_EQ(glide.current, 0.2f);
+}
+
+// A new block length converts the count so that the glide lasts as many
+// samples as before; with no block length left it lands at the next block.
+TEST(Glide, CountedGlideKeepsItsLengthInSamples) {
+  tildefx::CountedGlide glide{0.5f, 0.25f, 0.001f, 689};
+  tildefx::keep_glide_length(glide, 64.0f, 512.0f);
+  EXPECT_EQ(glide.blocksLeft, 86);  // 689 * 64 / 512 = 86.1
+  tildefx::keep_glide_length(glide, 512.0f, 1.0f);
+  EXPECT_EQ(glide.blocksLeft, 86 * 512);
+  tildefx::keep_glide_length(glide, 1.0f, 0.0f);
+  EXPECT_EQ(glide.blocksLeft, 0);
+  tildefx::keep_glide_length(glide, 0.0f, 64.0f);
+  EXPECT_EQ(glide.blocksLeft, 0);
+}
+
+// Rounding on the double below the smallest normal float gives the float's
+// own rounding, bit for bit: at every tie between two steps of the denormal
+// range (ties go to even), beside them, at the border to the normal floats,
+// and for values of every size and sign.
+TEST(FloatRounding, TinyRoundingGivesTheFloatsValues) {
+  const tildefx::TinyRounding tiny;
+  const auto check = [&](double v) {
+    const double expected = static_cast<float>(v);
+    const double found = tiny(v);
+    return found == expected && std::signbit(found) == std::signbit(expected);
+  };
+  int wrong = 0;
+  for (int64_t k = 0; k <= (1 << 23); k++) {
+    const double tie = (static_cast<double>(k) + 0.5) * 0x1p-149;
+    for (double v : {tie, -tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1.0)}) wrong += !check(v);
+  }
+  uint64_t state = 12345;
+  for (int i = 0; i < 1000000; i++) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double mantissa = 1.0 + static_cast<double>(state >> 12) * 0x1p-52;
+    const int exponent = static_cast<int>((state >> 1) % 400) - 300;  // 2^-300 up to 2^99
+    const double v = std::ldexp(mantissa, exponent);
+    wrong += !check(v) + !check(-v);
+  }
+  for (double v : {0.0, -0.0, 0x1p-126, std::nextafter(0x1p-126, 0.0), 0x1p-150, 0x1.8p-150, 1.0e300, static_cast<double>(INFINITY)})
+    wrong += !check(v) + !check(-v);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_TRUE(std::isnan(tiny(NAN)));
+  EXPECT_TRUE(tildefx::below_normal_floats(0x1p-127));
+  EXPECT_FALSE(tildefx::below_normal_floats(0.0));
+  EXPECT_FALSE(tildefx::below_normal_floats(0x1p-126));
+}
+
+TEST(Silence, AllZeroSeesAnyBitButTheSign) {
+  std::vector<float> block(67, 0.0f);
+  block[13] = -0.0f;
+  EXPECT_TRUE(tildefx::all_zero(block.data(), 67));
+  EXPECT_TRUE(tildefx::all_zero(block.data(), 0));
+  for (float odd : {1.0e-45f, -1.0e-45f, NAN, 1.0f}) {
+    block[66] = odd;
+    EXPECT_FALSE(tildefx::all_zero(block.data(), 67)) << odd;
+    EXPECT_TRUE(tildefx::all_zero(block.data(), 66)) << odd;
+  }
 }
 
 // The AVX2 routines run where the processor has AVX2, unless the
@@ -162,6 +244,43 @@ TEST(DelayLine, ReadsFourMaskedSlotsAcrossTheWrap) {
   EXPECT_EQ(line.read(7, 0.25f), -0.75f);
   EXPECT_EQ(line.read(-1, 0.25f), -0.75f);  // the same slots through the mask
   EXPECT_EQ(line.read(1, 0.5f), 1.5f);
+}
+
+// On a line whose every slot holds its own index, the cubic reproduces the
+// straight line: a read p samples behind the write index gives the sample
+// p - 1 behind it, and a read at a position gives that position.
+TEST(DelayLine, ReadPlacesBehindTheWriteIndexAndFromTheStart) {
+  std::vector<float> samples(1024);
+  for (size_t i = 0; i < samples.size(); i++) samples[i] = static_cast<float>(i);
+  const tildefx::DelayLine line{samples.data(), 1023};
+  for (float position : {2.0f, 2.5f, 13.75f, 500.125f, 598.0f}) {
+    const tildefx::ReadPlace place = tildefx::place_behind(600, position, 1023);
+    EXPECT_EQ(place.index, 600 - static_cast<int32_t>(position)) << position;
+    EXPECT_EQ(line.read(place), 600.0f - position + 1.0f) << position;
+    EXPECT_EQ(line.read(tildefx::place_at(position, 1023)), position) << position;
+  }
+  EXPECT_EQ(tildefx::place_behind(1, 4.5f, 1023).index, 1021);  // across the wrap
+  const tildefx::ReadPlace before = tildefx::place_at(-3.25f, 1023);
+  EXPECT_EQ(before.index, 1021);
+  EXPECT_EQ(before.fraction, -0.25f);
+  EXPECT_EQ(tildefx::place_at(3.0e9f, 1023).index, static_cast<int32_t>(3000000000LL & 1023));
+}
+
+// The triangle is the one the tables held, and two reads half a cycle apart
+// have weights that add up to exactly 1: equal reads come out unchanged at
+// every step, and a read at the start of its cycle is silent.
+TEST(Crossfade, TwoReadsHalfACycleApartKeepTheirSum) {
+  const int32_t steps = 1 << 20;
+  for (int32_t k : {0, 1, 1000, steps / 4, steps / 2 - 1, steps / 2, steps / 2 + 7, steps - 1}) {
+    const double exact = k < steps / 2 ? 4.0 * k / steps - 1.0 : 3.0 - 4.0 * k / steps;
+    EXPECT_EQ(tildefx::crossfade_triangle(k, steps), static_cast<float>(exact)) << k;
+    const int32_t opposite = (k + steps / 2) & (steps - 1);
+    for (float read : {0.3f, -0.71f, 1.0e-6f})
+      EXPECT_EQ(tildefx::crossfade_two_reads(read, k, read, opposite, steps), read) << k;
+  }
+  EXPECT_EQ(tildefx::crossfade_two_reads(0.9f, 0, -0.4f, steps / 2, steps), -0.4f);
+  EXPECT_EQ(tildefx::crossfade_two_reads(0.9f, steps / 4, -0.4f, 3 * steps / 4, steps),
+            static_cast<float>(0.5 * static_cast<float>(0.9f * 1.0 + -0.4f * 1.0)));
 }
 
 // Input that is not a number, infinite or beyond 1e30 enters the loop as

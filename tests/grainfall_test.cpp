@@ -47,13 +47,14 @@ TEST(GrainfallObject, StartsQuietlyWithTwoInlets) {
 }
 
 TEST(GrainfallObject, ParametersAcceptTheirBoundsAndRefuseBeyond) {
-  // A plain target field, or the target of a parameter that ramps.
+  // A plain target field, the target of a parameter that ramps, or (neither
+  // given) the target of the time glide.
   struct Case {
     const char* selector; double low, high, scale; float Grainfall::*field;
     tildefx::BlockRamp Grainfall::*ramp; const char* range;
   };
   const Case cases[] = {
-      {"time", 1.0, 10000.0, 1000.0, &Grainfall::targetTime, nullptr, "1.0 ms and <= 10000.0 ms."},
+      {"time", 1.0, 10000.0, 1000.0, nullptr, nullptr, "1.0 ms and <= 10000.0 ms."},
       {"timeVariation", 0, 100, 100, nullptr, &Grainfall::timeVariation, "0% and <= 100%."},
       {"feedback", 0, 200, 200, nullptr, &Grainfall::feedback, "0% and <= 200%."},
       {"filterFreq", 20, 20000, 1, &Grainfall::targetFilterFreq, nullptr, "20 Hz and <= 20000 Hz."},
@@ -64,7 +65,9 @@ TEST(GrainfallObject, ParametersAcceptTheirBoundsAndRefuseBeyond) {
       {"octave", -4, 4, 1, &Grainfall::octave, nullptr, "-4.0 and <= 4.0."},
       {"octaveVariation", 0, 2, 1, nullptr, &Grainfall::octaveVariation, "0.0 and <= 2.0."},
       {"grainReversal", 0, 100, 100, nullptr, &Grainfall::grainReversal, "0% and <= 100%."}};
-  const auto target = [](const Grainfall& x, const Case& c) { return c.field ? x.*c.field : (x.*c.ramp).target; };
+  const auto target = [](const Grainfall& x, const Case& c) {
+    return c.field ? x.*c.field : c.ramp ? (x.*c.ramp).target : x.time.target;
+  };
   Rig rig("grainfall~");
   for (const Case& c : cases) {
     const std::string name = c.selector;
@@ -80,13 +83,13 @@ TEST(GrainfallObject, ParametersAcceptTheirBoundsAndRefuseBeyond) {
 TEST(GrainfallObject, TimeGlidesInOneHundredMillisecondsAndStopsOnTarget) {
   Rig rig("grainfall~", 44100.0f, 1);
   rig.send("time 500");
-  EXPECT_NEAR(state(rig).timeStep, 0.0000453515, 1e-10);
+  EXPECT_NEAR(state(rig).time.step, 0.0000453515, 1e-10);
   rig.run(std::vector<float>(4409));
   rig.send("time 0.5");  // refused: the glide runs on
-  EXPECT_LT(state(rig).currentTime, 0.5f);
+  EXPECT_LT(state(rig).time.current, 0.5f);
   rig.run(std::vector<float>(1));
-  EXPECT_EQ(state(rig).currentTime, 0.5f);
-  EXPECT_EQ(state(rig).timeStep, 0.0f);
+  EXPECT_EQ(state(rig).time.current, 0.5f);
+  EXPECT_EQ(state(rig).time.step, 0.0f);
   EXPECT_EQ(rig.console(), (Lines{"error: grainfall~: time value must be >= 1.0 ms and <= 10000.0 ms."}));
 }
 
@@ -255,7 +258,7 @@ TEST(GrainfallObject, RefusesToExistWithoutItsDelayLine) {
   standin::limit_allocations(0);
   std::vector<std::string> lines;
   for (const auto& line : standin::take_console_lines()) lines.push_back(standin::format_console_line(line));
-  EXPECT_EQ(lines, (Lines{"error: grainfall~: not enough memory for the 8 MiB delay line",
+  EXPECT_EQ(lines, (Lines{"error: grainfall~: not enough memory for the delay line.",
                           "error: grainfall~: could not create the object"}));
 }
 

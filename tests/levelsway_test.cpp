@@ -236,6 +236,43 @@ TEST(LevelswayDetector, SilenceFollowsTheReleaseDown) {
   EXPECT_NEAR(state(rig).releaseBound, 0.1, 5.0e-4);  // 20 dB in half a second
 }
 
+// A long silence after music takes the envelope below the smallest normal
+// float, where it settles; each block then takes the rounding or the short
+// way that its start calls for. Where blocks begin cannot change the output:
+// the same bits at block sizes 1, 64 and 1000, into the silence and back into
+// music, and the same detector state.
+TEST(LevelswayDetector, LongSilenceGivesTheSameBitsAtEveryBlockSize) {
+  const size_t music = 16000;  // whole blocks of every size
+  const size_t quiet = 224000;  // about 5 s
+  Samples input(music + quiet + music, 0.0f);
+  for (size_t i = 1; i < music; i++) {
+    const float tone = static_cast<float>(0.5 * std::sin(0.05 * static_cast<double>(i)));
+    input[i] = tone;
+    input[music + quiet + i] = tone;
+  }
+  for (const char* mode : {"rmsDetect 0", "rmsDetect 1"}) {
+    std::vector<Samples> outputs;
+    std::vector<std::vector<float>> states;
+    for (int block : {1, 64, 1000}) {
+      Rig rig("levelsway~", 44100.0f, block);
+      for (const char* message : {mode, "release 100", "2: -30"}) rig.send(message);
+      Samples out = rig.run(Samples(input.begin(), input.begin() + music + quiet));
+      EXPECT_GT(state(rig).releaseBound, 0.0f) << mode << " " << block;
+      EXPECT_LT(state(rig).releaseBound, std::numeric_limits<float>::min()) << mode << " " << block;
+      const Samples after = rig.run(Samples(input.begin() + music + quiet, input.end()));
+      out.insert(out.end(), after.begin(), after.end());
+      outputs.push_back(out);
+      const Levelsway& x = state(rig);
+      states.push_back({x.releaseBound, x.attackBound, x.smoothedGain, x.rmsSum, static_cast<float>(x.rmsIndex)});
+    }
+    EXPECT_NE(outputs[0].back(), 0.0f) << mode;
+    for (size_t k = 1; k < outputs.size(); k++) {
+      EXPECT_EQ(outputs[k], outputs[0]) << mode << " " << k;
+      EXPECT_EQ(states[k], states[0]) << mode << " " << k;
+    }
+  }
+}
+
 TEST(LevelswayDetector, RmsBelowTheSquareRootTablesFirstStepIsSilence) {
   // An RMS of 0.003 is below the first step of the square-root table: the
   // expander hears silence and closes fully, where peak detection does not.

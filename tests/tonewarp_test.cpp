@@ -81,39 +81,39 @@ TEST(Tonewarp, TimeGlideTakesHalfASecondAndLandsOnTheTarget) {
   auto& x = rig.record<Tonewarp>();
   rig.send("time 800");
   rig.run(silence(22050 - 64));
-  EXPECT_LT(x.currentTime, 0.8f);
+  EXPECT_LT(x.time.current, 0.8f);
   rig.send("time 0.5");
   EXPECT_EQ(rig.console(), Lines{TIME_ERROR});
   rig.run(silence(128));
-  EXPECT_EQ(x.currentTime, 0.8f);
-  EXPECT_EQ(x.timeStep, 0.0f);
+  EXPECT_EQ(x.time.current, 0.8f);
+  EXPECT_EQ(x.time.step, 0.0f);
   // A distance so small that its step cannot move the float still lands.
   rig.send("time 800.0001");
-  EXPECT_NE(x.targetTime, 0.8f);
+  EXPECT_NE(x.time.target, 0.8f);
   rig.run(silence(64));
-  EXPECT_EQ(x.currentTime, x.targetTime);
-  EXPECT_EQ(x.timeStep, 0.0f);
+  EXPECT_EQ(x.time.current, x.time.target);
+  EXPECT_EQ(x.time.step, 0.0f);
 }
 
 TEST(Tonewarp, DepthGlideRunsOneSecondOfBlocksThenLands) {
   Rig rig("tonewarp~");
   auto& x = rig.record<Tonewarp>();
   rig.send("loopDepth 50");
-  EXPECT_EQ(x.depthBlocksLeft, 689);
-  EXPECT_EQ(x.depthStep, static_cast<float>(0.25 / 44100.0));
+  EXPECT_EQ(x.depth.blocksLeft, 689);
+  EXPECT_EQ(x.depth.step, static_cast<float>(0.25 / 44100.0));
   rig.run(silence(689 * 64));
-  EXPECT_NEAR(x.currentDepth, 0.25 + 689 * 64 * 0.25 / 44100.0, 5.0e-4);  // float steps drift a little
-  EXPECT_LT(x.currentDepth, 0.5f);
+  EXPECT_NEAR(x.depth.current, 0.25 + 689 * 64 * 0.25 / 44100.0, 5.0e-4);  // float steps drift a little
+  EXPECT_LT(x.depth.current, 0.5f);
   rig.send("loopDepth 5");
   EXPECT_EQ(rig.console(), Lines{DEPTH_ERROR});
   rig.run(silence(64));
-  EXPECT_EQ(x.currentDepth, 0.5f);
-  EXPECT_EQ(x.depthStep, 0.0f);
+  EXPECT_EQ(x.depth.current, 0.5f);
+  EXPECT_EQ(x.depth.step, 0.0f);
   // The next glide counts with the rate and block size of the last dsp call.
   rig.dsp(48000.0f, 128);
   rig.send("loopDepth 100");
-  EXPECT_EQ(x.depthBlocksLeft, 375);
-  EXPECT_EQ(x.depthStep, static_cast<float>(0.5 / 48000.0));
+  EXPECT_EQ(x.depth.blocksLeft, 375);
+  EXPECT_EQ(x.depth.step, static_cast<float>(0.5 / 48000.0));
 }
 
 TEST(Tonewarp, DepthGlideKeepsItsLengthWhenTheBlockSizeGrows) {
@@ -124,10 +124,10 @@ TEST(Tonewarp, DepthGlideKeepsItsLengthWhenTheBlockSizeGrows) {
   float deepest = 0.0f;
   for (int block = 0; block < 100; block++) {
     rig.run(silence(512));
-    deepest = std::max(deepest, x.currentDepth);
+    deepest = std::max(deepest, x.depth.current);
   }
   EXPECT_LT(deepest, 1.01f);
-  EXPECT_EQ(x.currentDepth, 1.0f);
+  EXPECT_EQ(x.depth.current, 1.0f);
 }
 
 TEST(Tonewarp, IntervalTableHoldsItsExactRatios) {
@@ -161,11 +161,11 @@ TEST(Tonewarp, MessagesTakeTheirBoundsAndRefuseWhatLiesBeyond) {
   EXPECT_EQ(rig.console(), (Lines{TIME_ERROR, TIME_ERROR, PITCH_ERROR, PITCH_ERROR,
                                   error_line("feedback value must be >= 0% and <= 200%."),
                                   error_line("octave value must be >= -3.0 and <= 3.0."), DEPTH_ERROR}));
-  EXPECT_EQ(x.targetTime, 0.001f);
+  EXPECT_EQ(x.time.target, 0.001f);
   EXPECT_EQ(x.pitchIndex, 34);
   EXPECT_EQ(x.feedback.target, 1.0f);
   EXPECT_EQ(x.octave, -3.0f);
-  EXPECT_EQ(x.targetDepth, 0.1f);
+  EXPECT_EQ(x.depth.target, 0.1f);
   rig.run(silence(64));
   EXPECT_EQ(x.shiftRate, -0.75f);  // octave -3 of the octave: a ratio of 0.25
   Lines selectors;
@@ -182,9 +182,9 @@ TEST(Tonewarp, EmptyBlockWritesNothingButEndsTheBlock) {
   for (const char* message : {"loopDepth 50", "feedback 20", "octave 1"}) rig.send(message);
   rig.instance().run();
   EXPECT_EQ(x.shiftRate, 1.0f);
-  EXPECT_EQ(x.depthBlocksLeft, 44099);
+  EXPECT_EQ(x.depth.blocksLeft, 0);  // no block length: the glide lands at the block's end
   EXPECT_EQ(x.feedback.current, 0.1f);
-  EXPECT_EQ(x.currentDepth, 0.25f);
+  EXPECT_EQ(x.depth.current, 0.5f);
   EXPECT_EQ(x.writeIndex, 0);
 }
 
@@ -207,7 +207,7 @@ TEST(Tonewarp, PhaseWrapsEndQuicklyWhenTheWindowShrinksAbruptly) {
   while (std::fabs(x.phase1) < 100000.0f) rig.run(silence(64));
   rig.dsp(126.0f, 64);  // the window goes from 441000 samples to 1260
   rig.run(silence(64));
-  const float halfWidth = x.currentDepth * x.currentTime * 126.0f;
+  const float halfWidth = x.depth.current * x.time.current * 126.0f;
   EXPECT_LE(std::fabs(x.phase1), halfWidth * 1.0001f);
   EXPECT_LE(std::fabs(x.phase2), halfWidth * 1.0001f);
   // Far beyond a tiny window, where a step of 2L no longer changes the float.

@@ -63,6 +63,15 @@ void run_chain(Instance& instance) {
   for (ChainEntry& entry : instance.chain) entry.perform(entry.words.data());
 }
 
+void run_chain_for(Instance& instance, int length) {
+  for (ChainEntry& entry : instance.chain) {
+    const host::Word blockSize = entry.words.back();
+    entry.words.back() = static_cast<host::Word>(length);
+    entry.perform(entry.words.data());
+    entry.words.back() = blockSize;
+  }
+}
+
 }  // namespace core
 
 namespace host {

@@ -142,6 +142,12 @@ bool build_chain(Instance& instance, float sampleRate, int blockSize, const std:
 bool build_chain_on_own_vectors(Instance& instance, float sampleRate, int blockSize, bool inPlace);
 // Runs every perform routine of the chain once.
 void run_chain(Instance& instance);
+// The same on the first `length` samples of the vectors, for a host whose
+// blocks may be shorter than the chain was built for. Every perform
+// routine takes the block length as its last argument, after the record
+// and the vectors, as the dsp method adds them; it is given `length` for
+// this run.
+void run_chain_for(Instance& instance, int length);
 
 // ---- Console -------------------------------------------------------------
 

@@ -10,8 +10,7 @@
 
 namespace lv2_host {
 
-// Latency: the output control through which the plug-in reports its latency
-// in samples.
+// Latency: the output control port on which the plug-in reports its latency.
 enum class PortKind { AudioIn, AudioOut, Control, Notes, Latency };
 
 struct PortInfo {
@@ -21,6 +20,7 @@ struct PortInfo {
   const char* selectors;  // Control: "12tet just" for a port whose value 0, 1, ...
                           // sends a message without argument; else null
   float defaultValue;     // Control: the value the object starts with
+  bool costly;            // Control: its method rebuilds a table (see description.h)
 };
 
 struct ObjectInfo {
@@ -28,6 +28,8 @@ struct ObjectInfo {
   const char* uri;
   const PortInfo* ports;  // in port index order
   uint32_t portCount;
+  bool anyBlockLength;  // the same samples however the input is cut into blocks
+  int history;          // the object's own latency: max(history, n) - n at block length n
 };
 
 // The descriptor of the plug-in whose object is `object` and whose main

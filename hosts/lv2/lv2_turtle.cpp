@@ -111,7 +111,8 @@ std::string entry_point(const std::string& object, const tildefx::Description& d
          "#include \"lv2_host.h\"\n\nint main();\n\nnamespace {\n"
          "const lv2_host::PortInfo PORTS[] = {\n" + table + "};\n"
          "const lv2_host::ObjectInfo OBJECT = {\"" + object + "\", \"" + uri(object) + "\", PORTS, " +
-         std::to_string(ports.size()) + "};\n}  // namespace\n\n"
+         std::to_string(ports.size()) + ", " + (description.anyBlockLength ? "true" : "false") + ", " +
+         std::to_string(description.history) + "};\n}  // namespace\n\n"
          "extern \"C\" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {\n"
          "  return lv2_host::descriptor(index, OBJECT, main);\n}\n";
 }

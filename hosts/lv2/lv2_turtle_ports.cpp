@@ -152,16 +152,19 @@ std::string port_info(const Port& port) {
   int inlet = -1;
   std::string selectors = "nullptr";
   float defaultValue = 0.0f;
+  bool costly = false;
   if (port.parameter != nullptr) {
     const Parameter& parameter = *port.parameter;
     if (parameter.route == tildefx::Route::FloatInlet) inlet = parameter.inlet;
     if (parameter.route == tildefx::Route::ChoiceNames) selectors = quoted(joined_names(parameter));
     defaultValue = tildefx::resting_float(parameter);
+    costly = parameter.costly;
   }
   char defaultText[64];
   std::snprintf(defaultText, sizeof defaultText, "%af", static_cast<double>(defaultValue));
   return std::string("{lv2_host::PortKind::") + kind_name(port.kind) + ", " + quoted(port.symbol) +
-         ", " + std::to_string(inlet) + ", " + selectors + ", " + defaultText + "}";
+         ", " + std::to_string(inlet) + ", " + selectors + ", " + defaultText + ", " + (costly ? "true" : "false") +
+         "}";
 }
 
 std::string float_text(float value) {

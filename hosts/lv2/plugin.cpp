@@ -1,8 +1,11 @@
-// The LV2 side of one plug-in: instantiate runs the object's new routine
-// and binds its ports, run delivers what changed and runs the object's
-// chain over the host's buffers, cleanup runs the free routine.
+// The LV2 side of one plug-in: instantiate runs the object's new routine,
+// binds its ports and reads the host's options; activate runs the dsp
+// method, which may allocate; run delivers what changed and runs the
+// object's chain (cycles.cpp); cleanup runs the free routine.
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 
 #include <algorithm>
 #include <cstring>
@@ -32,6 +35,18 @@ host::Class* load_class() {
   return theClass;
 }
 
+// The host's nominal block length, or 0 when its options give none.
+int nominal_block_length(const LV2_Feature* const* features, const LV2_URID_Map* map) {
+  auto* options = static_cast<const LV2_Options_Option*>(find_feature(features, LV2_OPTIONS__options));
+  if (options == nullptr || map == nullptr) return 0;
+  const LV2_URID key = map->map(map->handle, LV2_BUF_SIZE__nominalBlockLength);
+  const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
+  for (const LV2_Options_Option* option = options; option->key != 0; option++)
+    if (option->key == key && option->type == intType && option->size == sizeof(int32_t) && option->value != nullptr)
+      return *static_cast<const int32_t*>(option->value);
+  return 0;
+}
+
 // Builds the instance; false, with what it got released, when the object
 // cannot be created or its ports do not match it.
 bool create(Plugin& plugin, double sampleRate, const LV2_Feature* const* features) {
@@ -41,6 +56,8 @@ bool create(Plugin& plugin, double sampleRate, const LV2_Feature* const* feature
   if (map != nullptr) plugin.midiEvent = map->map(map->handle, LV2_MIDI__MidiEvent);
   plugin.object = theObject;
   plugin.sampleRate = static_cast<float>(sampleRate);
+  plugin.timing = timing_for(*theObject, nominal_block_length(features, map));
+  plugin.worker = static_cast<const LV2_Worker_Schedule*>(find_feature(features, LV2_WORKER__schedule));
   if (load_class() == nullptr) return false;
   plugin.instance = core::create_instance(theClass, &plugin);
   if (plugin.instance == nullptr) return false;
@@ -63,6 +80,7 @@ LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double sampleRate, 
   Plugin* plugin = new (std::nothrow) Plugin;
   if (plugin == nullptr) return nullptr;
   bool created = false;
+  DefaultFloatingPoint floatingPoint;
   try {
     created = create(*plugin, sampleRate, features);
   } catch (const std::bad_alloc&) {
@@ -85,6 +103,18 @@ void connect_port(LV2_Handle handle, uint32_t port, void* data) {
   if (port == plugin.latencyPort) plugin.latency = static_cast<float*>(data);
 }
 
+// The dsp method runs here, for the internal block length, on vectors the
+// core holds: they are the FIFO, which starts empty and silent.
+void activate(LV2_Handle handle) {
+  Plugin& plugin = *static_cast<Plugin*>(handle);
+  DefaultFloatingPoint floatingPoint;
+  core::Instance& instance = *plugin.instance;
+  plugin.active = core::build_chain_on_own_vectors(instance, plugin.sampleRate, plugin.timing.blockLength, false);
+  plugin.filled = 0;
+}
+
+void deactivate(LV2_Handle handle) { static_cast<Plugin*>(handle)->active = false; }
+
 bool audio_connected(const Plugin& plugin) {
   for (const float* input : plugin.inputs)
     if (input == nullptr) return false;
@@ -93,39 +123,27 @@ bool audio_connected(const Plugin& plugin) {
   return true;
 }
 
-// Marks the instance as running on the audio thread until the run ends.
-class RunningFlag {
- public:
-  explicit RunningFlag(Plugin& plugin) : plugin_(plugin) { plugin_.running = true; }
-  ~RunningFlag() { plugin_.running = false; }
-  RunningFlag(const RunningFlag&) = delete;
-  RunningFlag& operator=(const RunningFlag&) = delete;
-
- private:
-  Plugin& plugin_;
-};
-
-// The chain runs on the core's vectors, one block of the run's length; the
-// dsp method runs again whenever that length changes.
-void run(LV2_Handle handle, uint32_t sampleCount) {
-  Plugin& plugin = *static_cast<Plugin*>(handle);
-  core::Instance& instance = *plugin.instance;
-  RunningFlag running(plugin);
-  // Reported as 0 until the adapter knows the latency of each object.
-  if (plugin.latency != nullptr) *plugin.latency = 0.0f;
-  if (!audio_connected(plugin) || sampleCount > static_cast<uint32_t>(INT32_MAX)) return;
-  const int n = static_cast<int>(sampleCount);
-  if (n != instance.blockSize || instance.chain.empty())
-    core::build_chain_on_own_vectors(instance, plugin.sampleRate, n, false);
-  deliver_control_changes(plugin);
-  deliver_notes(plugin);
-  for (size_t i = 0; i < plugin.inputs.size(); i++) std::copy_n(plugin.inputs[i], n, instance.vectors[i]);
-  core::run_chain(instance);
-  for (size_t j = 0; j < plugin.outputs.size(); j++)
-    std::copy_n(instance.vectors[plugin.inputs.size() + j], n, plugin.outputs[j]);
+void silence(Plugin& plugin, uint32_t sampleCount) {
+  for (float* output : plugin.outputs) std::fill_n(output, sampleCount, 0.0f);
 }
 
-LV2_Descriptor theDescriptor = {nullptr, instantiate, connect_port, nullptr, run, nullptr, cleanup, nullptr};
+void run(LV2_Handle handle, uint32_t sampleCount) {
+  Plugin& plugin = *static_cast<Plugin*>(handle);
+  AudioThread audioThread(plugin);
+  DefaultFloatingPoint floatingPoint;
+  if (plugin.latency != nullptr) *plugin.latency = static_cast<float>(plugin.timing.latency);
+  if (!audio_connected(plugin)) return;
+  if (!plugin.active || plugin.instance->chain.empty())
+    silence(plugin, sampleCount);
+  else
+    run_cycle(plugin, sampleCount);
+}
+
+const void* extension_data(const char* uri) {
+  return std::strcmp(uri, LV2_WORKER__interface) == 0 ? worker_interface() : nullptr;
+}
+
+LV2_Descriptor theDescriptor = {nullptr, instantiate, connect_port, activate, run, deactivate, cleanup, extension_data};
 }  // namespace
 
 const LV2_Descriptor* descriptor(uint32_t index, const ObjectInfo& object, int (*objectMain)()) {

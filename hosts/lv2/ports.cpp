@@ -2,7 +2,8 @@
 // (its symbol is the selector), a float inlet, or a choice of messages
 // without argument; before each run, a control whose value changed since it
 // was last delivered is delivered again, so the object checks its range and
-// starts its ramps and glides as in any host. MIDI notes become the object's
+// starts its ramps and glides as in any host. A costly control goes to the
+// host's worker instead, where there is one. MIDI notes become the object's
 // note lists. Every message is made at instantiation: a run only changes
 // their numbers.
 #include <lv2/atom/util.h>
@@ -36,6 +37,7 @@ bool bind_control(Plugin& plugin, uint32_t index, const PortInfo& port) {
   Control control;
   control.port = index;
   control.lastValue = port.defaultValue;
+  control.costly = port.costly;
   if (port.selectors != nullptr) {
     std::istringstream words(port.selectors);
     for (std::string selector; words >> selector;) {
@@ -65,7 +67,9 @@ uint32_t bits_of(float value) {
   return bits;
 }
 
-void deliver(Plugin& plugin, Control& control, float value) {
+}  // namespace
+
+void deliver_control(Plugin& plugin, Control& control, float value) {
   if (control.choices.empty()) {
     control.message.arguments[0].number = value;
     core::deliver(*plugin.instance, control.message);
@@ -76,6 +80,16 @@ void deliver(Plugin& plugin, Control& control, float value) {
     core::print_line(true, "'%s' takes a whole number from 0 to %d", plugin.object->ports[control.port].symbol,
                      static_cast<int>(control.choices.size()) - 1);
   }
+}
+
+namespace {
+
+// An event's time and size, read byte by byte: a host may hand a sequence
+// that is not 64-bit aligned (jalv's is not always).
+LV2_Atom_Event header_of(const LV2_Atom_Event* event) {
+  LV2_Atom_Event header;
+  std::memcpy(&header, event, sizeof header);
+  return header;
 }
 
 // Note-on with a velocity above 0 holds, note-off or velocity 0 releases.
@@ -136,16 +150,38 @@ void deliver_control_changes(Plugin& plugin) {
     if (control.value == nullptr) continue;
     const float value = *control.value;
     if (bits_of(value) == bits_of(control.lastValue)) continue;
+    // A change the worker's queue cannot take yet is tried again next run.
+    if (control.costly && plugin.worker != nullptr) {
+      if (schedule_control(plugin, control, value)) control.lastValue = value;
+      continue;
+    }
     control.lastValue = value;
-    deliver(plugin, control, value);
+    deliver_control(plugin, control, value);
   }
 }
 
-void deliver_notes(Plugin& plugin) {
-  if (plugin.notes == nullptr || plugin.midiEvent == 0) return;
-  LV2_ATOM_SEQUENCE_FOREACH(plugin.notes, event) {
-    if (event->body.type == plugin.midiEvent)
-      deliver_note(plugin, reinterpret_cast<const uint8_t*>(event + 1), event->body.size);
+void restart_notes(Plugin& plugin) {
+  const bool readable = plugin.notes != nullptr && plugin.midiEvent != 0;
+  plugin.nextNote = readable ? lv2_atom_sequence_begin(&plugin.notes->body) : nullptr;
+  if (readable && lv2_atom_sequence_is_end(&plugin.notes->body, plugin.notes->atom.size, plugin.nextNote))
+    plugin.nextNote = nullptr;
+}
+
+int64_t next_note_frame(const Plugin& plugin) {
+  return plugin.nextNote != nullptr ? header_of(plugin.nextNote).time.frames : INT64_MAX;
+}
+
+void deliver_notes_before(Plugin& plugin, uint32_t frame) {
+  const LV2_Atom_Sequence* notes = plugin.notes;
+  while (plugin.nextNote != nullptr) {
+    const LV2_Atom_Event* event = plugin.nextNote;
+    const LV2_Atom_Event header = header_of(event);
+    if (header.time.frames >= frame) return;
+    if (header.body.type == plugin.midiEvent)
+      deliver_note(plugin, reinterpret_cast<const uint8_t*>(event + 1), header.body.size);
+    const auto* next = reinterpret_cast<const uint8_t*>(event + 1) + lv2_atom_pad_size(header.body.size);
+    plugin.nextNote = reinterpret_cast<const LV2_Atom_Event*>(next);
+    if (lv2_atom_sequence_is_end(&notes->body, notes->atom.size, plugin.nextNote)) plugin.nextNote = nullptr;
   }
 }
 

@@ -26,8 +26,10 @@ inline constexpr Parameter FOLDS = {"folds", "Sample folding", 0.0, 8.0, 0.0, Un
 
 inline constexpr Parameter PARAMETERS[] = {DEPTH, FOLDS};
 
+// The output is the oldest block of a history of max(256, block length)
+// samples.
 inline constexpr tildefx::Description DESCRIPTION = tildefx::describe(
     "Bit-depth reducer (1 to 24 bits, fractions allowed) and sample folder (averages over 2^folds samples).",
-    tildefx::Category::Distortion, 1, 1, false, PARAMETERS);
+    tildefx::Category::Distortion, 1, 1, false, PARAMETERS, false, 256);
 
 }  // namespace bitgrind

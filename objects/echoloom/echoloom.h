@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "host.h"
-#include "parameter_ramp.h"
+#include "glide.h"
 #include "write_stage.h"
 
 struct Echoloom {
@@ -17,9 +17,7 @@ struct Echoloom {
   int32_t writeIndex;
   int32_t bufferLength;
   int32_t indexMask;      // bufferLength - 1
-  float targetTime;       // seconds
-  float currentTime;
-  float timeStep;         // seconds per sample while the time glides
+  tildefx::Glide time;    // seconds, gliding by a per-sample step
   tildefx::BlockRamp feedback;  // percent / 200: the loop gain is twice this
   float lfoValue1;        // modulation of the first head, -depth..+depth
   float lfoValue2;
@@ -28,10 +26,7 @@ struct Echoloom {
   float phase2;
   float tableLength;
   tildefx::BlockRamp lfoFreq;  // Hz
-  float targetDepth;      // percent / 100
-  float currentDepth;
-  float depthStep;
-  int32_t depthBlocksLeft;
+  tildefx::CountedGlide depth;  // percent / 100
   float shapeValue;       // shape number / 5
   float latchedShapeValue;
   float* ringBuffer;

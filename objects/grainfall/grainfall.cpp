@@ -71,22 +71,16 @@ void* grainfall_new() {
   tildefx::random_next(x->randomState);
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
-  x->ringBuffer = static_cast<float*>(host::malloc(BUFFER_LENGTH * sizeof(float)));
-  if (x->ringBuffer == nullptr) {
-    host::error("%s", "not enough memory for the 8 MiB delay line");
-    return nullptr;
-  }
+  x->ringBuffer = tildefx::new_ring_buffer(BUFFER_LENGTH, tildefx::BufferSource::Malloc);
+  if (x->ringBuffer == nullptr) return nullptr;
   std::fill(x->voices, x->voices + GRAIN_VOICES, GrainVoice{});
-  std::fill(x->ringBuffer, x->ringBuffer + BUFFER_LENGTH, 0.0f);
-  x->targetTime = 0.3f;
-  x->currentTime = 0.3f;
+  x->time = {0.3f, 0.3f, 0.0f};
   x->indexMask = BUFFER_LENGTH - 1;
   x->bufferLength = BUFFER_LENGTH;
   x->writeIndex = 0;
   x->sampleCount = 0;
   x->lastGrainStart = 0;
   x->intonation = 1;
-  x->timeStep = 0.0f;
   x->timeVariation.set(0.0f);
   x->feedback.set(0.0f);
   x->targetFilterFreq = x->currentFilterFreq = 20000.0f;
@@ -123,9 +117,7 @@ void set_target(float& target, double value, const tildefx::Parameter& parameter
 // The delay time glides to its new value in 100 ms at the last recorded rate.
 void grainfall_time(Grainfall* x, double ms) {
   if (!tildefx::check_range(ms, grainfall::TIME)) return;
-  x->targetTime = static_cast<float>(ms / 1000.0);
-  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
-                                   (static_cast<double>(x->sampleRate) * 0.1f));
+  tildefx::glide_to(x->time, static_cast<float>(ms / 1000.0), static_cast<double>(x->sampleRate) * 0.1f);
 }
 
 void grainfall_time_variation(Grainfall* x, double percent) {
@@ -223,6 +215,61 @@ void grainfall_list(Grainfall* x, host::Symbol* /*selector*/, short argc, host::
     release_pitch_class(x, pitchClass);
 }
 
+// ---- The block's running values -----------------------------------------------
+
+// The parameters that ramp over a block, by their place in
+// ramped_parameters. A new one is a record field, its message and a place
+// in both lists.
+enum Ramped {
+  FEEDBACK,
+  TIME_VARIATION,
+  GRAIN_SIZE,
+  GRAIN_START_VARIATION,
+  DENSITY,
+  OCTAVE_VARIATION,
+  GRAIN_REVERSAL,
+  RAMPED_PARAMETERS
+};
+
+std::array<tildefx::BlockRamp*, RAMPED_PARAMETERS> ramped_parameters(Grainfall* x) {
+  return {&x->feedback,  &x->timeVariation,   &x->grainSize,    &x->grainStartVariation,
+          &x->density,   &x->octaveVariation, &x->grainReversal};
+}
+
+// What the samples of a block read and move, held in locals while it runs
+// (messages arrive between blocks) and stored back at its end: a little
+// faster than working on the record's fields. The voices, the random state
+// and the held notes stay in the record.
+struct Running {
+  float sampleRate;
+  int32_t mask;
+  int32_t bufferLength;
+  int32_t writeIndex;
+  int32_t sampleCount;
+  int32_t lastGrainStart;
+  float grainInterval;
+  tildefx::Glide time;
+  float ramped[RAMPED_PARAMETERS];  // the values in use
+};
+
+Running running_of(Grainfall* x) {
+  Running r{x->sampleRate, x->indexMask,     x->bufferLength, x->writeIndex, x->sampleCount,
+            x->lastGrainStart, x->grainInterval, x->time,         {}};
+  const auto ramps = ramped_parameters(x);
+  for (int k = 0; k < RAMPED_PARAMETERS; k++) r.ramped[k] = ramps[k]->current;
+  return r;
+}
+
+void store_running(Grainfall* x, const Running& r) {
+  x->writeIndex = r.writeIndex;
+  x->sampleCount = r.sampleCount;
+  x->lastGrainStart = r.lastGrainStart;
+  x->grainInterval = r.grainInterval;
+  x->time = r.time;
+  const auto ramps = ramped_parameters(x);
+  for (int k = 0; k < RAMPED_PARAMETERS; k++) ramps[k]->current = r.ramped[k];
+}
+
 // ---- Grains ----------------------------------------------------------------
 
 double next_unipolar(Grainfall* x) {
@@ -237,11 +284,11 @@ GrainVoice* free_voice(Grainfall* x) {
 
 // The transposition of a new grain: whole octaves, times the ratio of one
 // held pitch class while any is held.
-float draw_rate(Grainfall* x) {
+float draw_rate(Grainfall* x, float octaveVariation) {
   const float pick = static_cast<float>(next_unipolar(x) * x->heldCount);
   const int32_t index = pick >= x->heldCount ? x->heldCount - 1 : static_cast<int32_t>(pick);
   const float spread =
-      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->octaveVariation.current);
+      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * octaveVariation);
   const int32_t shift = static_cast<int32_t>(static_cast<double>(x->octave) + spread);
   const float octaves = static_cast<float>(std::pow(2.0, shift));
   if (x->heldCount == 0) return octaves;  // no pitch class: index is -1 and unused
@@ -252,12 +299,11 @@ float draw_rate(Grainfall* x) {
 
 // Starts a grain at count t. The five random draws come in a fixed order:
 // start delay, pitch class, octave, read point, reversal.
-void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float grainLength) {
-  const double sampleRate = x->sampleRate;
-  x->lastGrainStart = t;
+void start_grain(Grainfall* x, Running& r, GrainVoice& voice, int32_t t, float reach, float grainLength) {
+  const double sampleRate = r.sampleRate;
+  r.lastGrainStart = t;
   voice.active = 1;
-  voice.start = static_cast<float>(t + next_unipolar(x) * x->grainInterval *
-                                           x->grainStartVariation.current);
+  voice.start = static_cast<float>(t + next_unipolar(x) * r.grainInterval * r.ramped[GRAIN_START_VARIATION]);
   voice.length = grainLength;
   voice.end = voice.start + voice.length;
   if (voice.length / sampleRate > 0.1) {
@@ -270,15 +316,14 @@ void start_grain(Grainfall* x, GrainVoice& voice, int32_t t, float reach, float 
     voice.fadeOutStart = 0.0f;
     voice.phaseStep = 1.0f / voice.length;
   }
-  voice.rate = draw_rate(x);
-  const float timeVariation =
-      static_cast<float>((2.0 * next_unipolar(x) - 1.0) * x->timeVariation.current);
+  voice.rate = draw_rate(x, r.ramped[OCTAVE_VARIATION]);
+  const float timeVariation = static_cast<float>((2.0 * next_unipolar(x) - 1.0) * r.ramped[TIME_VARIATION]);
   // A transposed grain starts rate times as far back as an untransposed one.
   voice.offset = static_cast<float>(static_cast<double>(timeVariation) * reach +
                                     static_cast<double>(reach) * voice.rate);
-  voice.position = static_cast<float>(x->writeIndex - static_cast<double>(voice.offset));
+  voice.position = static_cast<float>(r.writeIndex - static_cast<double>(voice.offset));
   const float reversalDraw = static_cast<float>(next_unipolar(x));
-  if (x->grainReversal.current > reversalDraw) voice.rate = -voice.rate;
+  if (r.ramped[GRAIN_REVERSAL] > reversalDraw) voice.rate = -voice.rate;
 }
 
 // The window angle of a voice `elapsed` samples into a raised-cosine half.
@@ -328,55 +373,45 @@ float add_half(float sum, float windowed) {
   return static_cast<float>(sum + 0.5 * windowed);
 }
 
-// A read position's slot in the line and its fraction. A grain's first read
-// may lie before the buffer start (or, for a far read point, well outside
-// the 32-bit range); the mask brings every index into the buffer.
-struct ReadPlace {
-  int32_t index;
-  float fraction;
-};
-
-ReadPlace read_place(float position, int32_t mask) {
-  const int64_t k = static_cast<int64_t>(position);
-  return {static_cast<int32_t>(k & mask), static_cast<float>(position - static_cast<double>(k))};
-}
-
-// Plays every sounding voice for count t (the chunk's sample i) and returns
-// the grain sum. A voice whose start is still ahead waits without moving.
-float play_voices(Grainfall* x, int32_t t, tildefx::HeldWrites& writes, int i) {
+// Plays every sounding voice at the current count (the block's sample i) and
+// returns the grain sum. A voice whose start is still ahead waits without
+// moving.
+float play_voices(GrainVoice* voices, const Running& r, tildefx::HeldWrites& writes, int i) {
+  const int32_t t = r.sampleCount;
   const float tFloat = static_cast<float>(t);
   float sum = 0.0f;
-  for (GrainVoice& voice : x->voices) {
+  for (int j = 0; j < GRAIN_VOICES; j++) {
+    GrainVoice& voice = voices[j];
     if (voice.active == 0 || voice.start > tFloat) continue;
-    const ReadPlace place = read_place(voice.position, x->indexMask);
-    writes.before_read(i, x->writeIndex, place.index);
-    const float read = writes.line.read(place.index, place.fraction);
-    const float windowed = apply_window(voice, t, tFloat, x->sampleRate, read);
+    const tildefx::ReadPlace place = tildefx::place_at(voice.position, r.mask);
+    writes.before_read(i, r.writeIndex, place.index);
+    const float read = writes.line.read(place);
+    const float windowed = apply_window(voice, t, tFloat, r.sampleRate, read);
     sum = add_half(sum, windowed);
-    voice.position = wrap_position(voice.position + voice.rate, x->bufferLength);
+    voice.position = wrap_position(voice.position + voice.rate, r.bufferLength);
   }
   return sum;
 }
 
 // A grain sounds in the sample in which the count first passes its end and
 // is released after it.
-void release_finished_voices(Grainfall* x, int32_t t) {
-  for (GrainVoice& voice : x->voices)
-    if (voice.end < static_cast<double>(t)) voice.active = 0;
+void release_finished_voices(GrainVoice* voices, int32_t t) {
+  for (int j = 0; j < GRAIN_VOICES; j++)
+    if (voices[j].end < static_cast<double>(t)) voices[j].active = 0;
 }
 
 // Counts one sample. At 2^31 - 1 the count restarts from 0 and every time on
 // the clock moves back with it by 2^31 (exactly, for every grain in flight),
 // so grains play on and keep their spacing.
-void advance_clock(Grainfall* x) {
-  if (x->sampleCount < INT32_MAX) {
-    x->sampleCount += 1;
+void advance_clock(Running& r, GrainVoice* voices) {
+  if (r.sampleCount < INT32_MAX) {
+    r.sampleCount += 1;
     return;
   }
-  x->sampleCount = 0;
-  x->lastGrainStart =
-      static_cast<int32_t>(std::max<int64_t>(x->lastGrainStart - CLOCK_TURN, INT32_MIN));
-  for (GrainVoice& voice : x->voices) {
+  r.sampleCount = 0;
+  r.lastGrainStart = static_cast<int32_t>(std::max<int64_t>(r.lastGrainStart - CLOCK_TURN, INT32_MIN));
+  for (int j = 0; j < GRAIN_VOICES; j++) {
+    GrainVoice& voice = voices[j];
     voice.start = static_cast<float>(voice.start - static_cast<double>(CLOCK_TURN));
     voice.end = static_cast<float>(voice.end - static_cast<double>(CLOCK_TURN));
     voice.fadeInEnd = static_cast<float>(voice.fadeInEnd - static_cast<double>(CLOCK_TURN));
@@ -385,15 +420,6 @@ void advance_clock(Grainfall* x) {
 }
 
 // ---- Signal ----------------------------------------------------------------
-
-// The parameters that ramp over a block. A new one is a record field, its
-// message and a place in this list.
-constexpr int RAMPED_PARAMETERS = 7;
-
-std::array<tildefx::BlockRamp*, RAMPED_PARAMETERS> ramped_parameters(Grainfall* x) {
-  return {&x->feedback,  &x->timeVariation,   &x->grainSize,    &x->grainStartVariation,
-          &x->density,   &x->octaveVariation, &x->grainReversal};
-}
 
 // Samples between grain starts for a grain length and a density. Both
 // change only while they ramp or glide, so the division runs again only
@@ -413,20 +439,23 @@ struct GrainInterval {
   }
 };
 
-// Starts a grain at count t when one is due and a voice is free.
-void start_grain_if_due(Grainfall* x, int32_t t, GrainInterval& interval) {
-  const float reach = static_cast<float>(static_cast<double>(x->currentTime) * x->sampleRate + 2.0);
+// Starts a grain at the current count when one is due and a voice is free.
+void start_grain_if_due(Grainfall* x, Running& r, GrainInterval& interval) {
+  const int32_t t = r.sampleCount;
+  const float reach = static_cast<float>(static_cast<double>(r.time.current) * r.sampleRate + 2.0);
   // A grain size of 0 (or one so small that its window step would be
   // infinite) becomes a tiny grain; a density of 0 starts no grains.
-  if (x->grainSize.current < FLT_MIN) x->grainSize.current = 0.001f;
-  if (x->density.current <= 0.0f) x->density.current = 0.0f;
-  const float grainLength = static_cast<float>(x->grainSize.current * 0.5 * reach);
-  x->grainInterval = interval.of(grainLength, x->density.current);
+  float& grainSize = r.ramped[GRAIN_SIZE];
+  float& density = r.ramped[DENSITY];
+  if (grainSize < FLT_MIN) grainSize = 0.001f;
+  if (density <= 0.0f) density = 0.0f;
+  const float grainLength = static_cast<float>(grainSize * 0.5 * reach);
+  r.grainInterval = interval.of(grainLength, density);
   // With all voices busy lastGrainStart stays, so the grain starts as soon
   // as a voice is free.
-  if (t > static_cast<double>(x->lastGrainStart) + x->grainInterval) {
+  if (t > static_cast<double>(r.lastGrainStart) + r.grainInterval) {
     GrainVoice* voice = free_voice(x);
-    if (voice != nullptr) start_grain(x, *voice, t, reach, grainLength);
+    if (voice != nullptr) start_grain(x, r, *voice, t, reach, grainLength);
   }
 }
 
@@ -442,17 +471,18 @@ void process_block(Grainfall* x, const float* in, float* out, int n) {
 
   tildefx::HeldWrites writes({x->ringBuffer, x->indexMask}, x->writeIndex, stage, in, out);
   GrainInterval interval;
+  Running r = running_of(x);
   tildefx::run_reads_then_writes(writes, n, [&](int i) {
-    const int32_t t = x->sampleCount;
-    start_grain_if_due(x, t, interval);
-    writes.hold(i, 2.0f * x->feedback.current, play_voices(x, t, writes, i));
-    x->writeIndex = (x->writeIndex + 1) & x->indexMask;
+    start_grain_if_due(x, r, interval);
+    writes.hold(i, 2.0f * r.ramped[FEEDBACK], play_voices(x->voices, r, writes, i));
+    r.writeIndex = (r.writeIndex + 1) & r.mask;
 
-    for (int k = 0; k < RAMPED_PARAMETERS; k++) ramps[k]->current += steps[k];
-    release_finished_voices(x, t);
-    tildefx::glide_step(x->currentTime, x->targetTime, x->timeStep);
-    advance_clock(x);
+    for (int k = 0; k < RAMPED_PARAMETERS; k++) r.ramped[k] += steps[k];
+    release_finished_voices(x->voices, r.sampleCount);
+    tildefx::glide_step(r.time);
+    advance_clock(r, x->voices);
   });
+  store_running(x, r);
   x->writeStage = writes.stage;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "host.h"
-#include "parameter_ramp.h"
+#include "glide.h"
 #include "write_stage.h"
 
 constexpr int GRAIN_VOICES = 8;
@@ -36,9 +36,7 @@ struct Grainfall {
   int32_t writeIndex;
   int32_t sampleCount;  // samples processed: the clock of every grain time
   int32_t lastGrainStart;
-  float targetTime;  // delay time in seconds
-  float currentTime;
-  float timeStep;  // change of currentTime per sample while it glides
+  tildefx::Glide time;  // delay time in seconds, gliding by a per-sample step
   // The parameters that move to their targets over one block.
   tildefx::BlockRamp timeVariation;  // percent / 100
   tildefx::BlockRamp feedback;       // percent / 200

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "float_rounding.h"
 #include "host.h"
 #include "levelsway.h"
 #include "object.h"
 #include "parameters.h"
 #include "processor_path.h"
+#include "silence.h"
 
 namespace {
 
@@ -258,33 +260,44 @@ float rms_level(RmsDetector& rms, float s) {
 }
 
 // The gain for an envelope between 0 and 1, interpolated between entries.
-double table_gain(const float* gainTable, float envelope) {
-  const float position = static_cast<float>(envelope * 8191.0);
+template <typename Round, typename Value>
+double table_gain(const float* gainTable, Value envelope, Round round) {
+  const Value position = round(envelope * 8191.0);
   const int j = static_cast<int>(position);
   if (j >= LAST_GAIN_INDEX) return gainTable[LAST_GAIN_INDEX];
-  const float fraction = static_cast<float>(position - j);
+  const Value fraction = position - j;  // exact
   return gainTable[j] + fraction * (static_cast<double>(gainTable[j + 1]) - gainTable[j]);
 }
 
-host::Word* levelsway_perform(host::Word* w) {
-  auto* x = reinterpret_cast<Levelsway*>(w[1]);
-  const float* in = reinterpret_cast<const float*>(w[2]);
-  float* out = reinterpret_cast<float*>(w[3]);
-  const int n = static_cast<int>(w[4]);
-  // No message arrives during a block: the settings are read once.
+// The detector's bounds and the smoothed gain, held in locals while a block
+// runs (no message arrives during a block, so the settings are read once).
+// The bounds are floats, held in doubles and rounded by the block's
+// rounding (float_rounding.h): after some 20 s of silence they decay below
+// the smallest normal float and stay there, and a block that starts there
+// rounds without forming denormal floats, which doubled a sample's cost.
+struct Envelope {
+  double falling;  // the bounds where the last sample left them (floats)
+  double rising;
+  float smoothedGain;
+};
+
+template <typename Round>
+void apply_envelope(const Levelsway* x, RmsDetector& detector, Envelope& e, const float* in, float* out, int n,
+                    Round round) {
+  using Value = decltype(round(0.0));  // a float, or a float's value in a double
   const double attackCoef = x->attackCoef;
   const double releaseCoef = x->releaseCoef;
   const double makeup = x->makeup;
   const bool rmsMode = x->detectMode == 1;
   const float* gainTable = x->gainTable;
-  RmsDetector rms{x->rmsWindow, x->sqrtTable, x->rmsWindowLength, x->rmsScale, x->rmsSum, x->rmsIndex};
-  float falling = x->releaseBound;
-  float rising = x->attackBound;
-  float smoothedGain = x->smoothedGain;
+  Value falling = static_cast<Value>(e.falling);
+  Value rising = static_cast<Value>(e.rising);
+  float smoothedGain = e.smoothedGain;
+  RmsDetector rms = detector;
 
   for (int i = 0; i < n; i++) {
-    const float releaseBound = static_cast<float>(falling * releaseCoef);
-    const float attackBound = static_cast<float>(rising * attackCoef);
+    const Value releaseBound = round(falling * releaseCoef);
+    const Value attackBound = round(rising * attackCoef);
     const float s = in[i];
     float level = rmsMode ? rms_level(rms, s) : std::fabs(s);
     if (!(level <= 1.0f)) level = 1.0f;  // a NaN sample reads as full scale
@@ -296,18 +309,74 @@ host::Word* levelsway_perform(host::Word* w) {
     // mispredict.
     const bool below = level < releaseBound;
     const bool above = !below && level > attackBound;
-    const float envelope = below ? releaseBound : above ? attackBound : level;
+    const Value envelope = below ? releaseBound : above ? attackBound : level;
     falling = below ? releaseBound : above ? attackBound : std::max(level, LEVEL_FLOOR);
     rising = falling;
 
-    const double gain = table_gain(gainTable, envelope);
+    const double gain = table_gain(gainTable, envelope, round);
     smoothedGain = static_cast<float>(gain * 0.5 + smoothedGain * 0.5);
     out[i] = static_cast<float>((s * static_cast<double>(smoothedGain)) * makeup);
   }
+  e = {falling, rising, smoothedGain};
+  detector = rms;
+}
 
-  x->releaseBound = falling;
-  x->attackBound = rising;
-  x->smoothedGain = smoothedGain;
+// The samples of a run with the rounding its start needs.
+void follow(const Levelsway* x, RmsDetector& rms, Envelope& e, const float* in, float* out, int n) {
+  if (tildefx::below_normal_floats(e.falling) || tildefx::below_normal_floats(e.rising))
+    apply_envelope(x, rms, e, in, out, n, tildefx::TinyRounding{});
+  else
+    apply_envelope(x, rms, e, in, out, n, tildefx::FloatRounding{});
+}
+
+// Silence that no longer moves the detector: when one zero sample has left
+// the bounds, the smoothed gain and the RMS sum as they were, and the RMS
+// window holds only zeros, every further zero sample leaves them so too.
+bool settled(const Levelsway* x, const Envelope& before, const Envelope& after, float sumBefore,
+             const RmsDetector& rms) {
+  if (after.falling != before.falling || after.rising != before.rising || after.smoothedGain != before.smoothedGain)
+    return false;
+  if (x->detectMode != 1) return true;
+  return rms.sum == sumBefore && tildefx::all_zero(rms.window, rms.length);
+}
+
+// A block of silence: its first sample as any other; if that settles the
+// detector, the rest the short way: each output is the sample times the
+// gain, and the RMS window's index moves on as every sample moves it.
+void follow_silence(const Levelsway* x, RmsDetector& rms, Envelope& e, const float* in, float* out, int n) {
+  const Envelope before = e;
+  const float sumBefore = rms.sum;
+  follow(x, rms, e, in, out, 1);
+  if (!settled(x, before, e, sumBefore, rms)) {
+    follow(x, rms, e, in + 1, out + 1, n - 1);
+    return;
+  }
+  const double makeup = x->makeup;
+  for (int i = 1; i < n; i++) out[i] = static_cast<float>((in[i] * static_cast<double>(e.smoothedGain)) * makeup);
+  if (x->detectMode != 1) return;
+  for (int i = 1; i < n; i++) {
+    if (rms.index >= rms.length || rms.index < 0) rms.index = 0;
+    rms.index += 1;
+  }
+}
+
+host::Word* levelsway_perform(host::Word* w) {
+  auto* x = reinterpret_cast<Levelsway*>(w[1]);
+  const float* in = reinterpret_cast<const float*>(w[2]);
+  float* out = reinterpret_cast<float*>(w[3]);
+  const int n = static_cast<int>(w[4]);
+  RmsDetector rms{x->rmsWindow, x->sqrtTable, x->rmsWindowLength, x->rmsScale, x->rmsSum, x->rmsIndex};
+  Envelope envelope{x->releaseBound, x->attackBound, x->smoothedGain};
+  // Music rarely has a zero at both ends of a block: only then is the whole
+  // block looked at.
+  if (n > 1 && in[0] == 0.0f && in[n - 1] == 0.0f && tildefx::all_zero(in, n))
+    follow_silence(x, rms, envelope, in, out, n);
+  else
+    follow(x, rms, envelope, in, out, n);
+
+  x->releaseBound = static_cast<float>(envelope.falling);
+  x->attackBound = static_cast<float>(envelope.rising);
+  x->smoothedGain = envelope.smoothedGain;
   x->rmsSum = rms.sum;
   x->rmsIndex = rms.index;
   return w + 5;

@@ -11,6 +11,7 @@
 #include "processor_path.h"
 #include "overtoner.h"
 #include "parameters.h"
+#include "silence.h"
 
 namespace {
 
@@ -99,6 +100,12 @@ constexpr double SUM_MARGIN = 0x1p-49;
 // clear when both ends of the margin round alike and |s| <= 1; the few
 // others are then summed in extended precision. The chunk's input is copied
 // first (held within the limit), since the output may be the input's memory.
+//
+// Silence would be one of them: at a sample of 0 the partials are -1, 0, 1,
+// 0, 0 and the sum is a4 - a2, which lies within the margin of a rounding
+// boundary (it is 0 when both weights are equal, as at the defaults). Its
+// output is the same for every zero, so it is found with the weights, and a
+// chunk of zeros is filled with it.
 constexpr int CHUNK = 64;
 
 // Input beyond ±2^17 is held there: T7 of a larger sample, up to six times,
@@ -108,10 +115,19 @@ constexpr float INPUT_LIMIT = 131072.0f;
 
 float held_within_limit(float s) { return s > INPUT_LIMIT ? INPUT_LIMIT : s < -INPUT_LIMIT ? -INPUT_LIMIT : s; }
 
-void process_chunk(const Weights& a, double margin, float normGain, const float* in, float* out, int n) {
+void process_chunk(const Weights& a, double margin, float normGain, float silentOutput, const float* in,
+                   float* out, int n) {
   float input[CHUNK];
   int32_t clear[CHUNK];
-  for (int i = 0; i < n; i++) input[i] = held_within_limit(in[i]);
+  uint32_t magnitudes = 0;  // a chunk of silence leaves them 0
+  for (int i = 0; i < n; i++) {
+    input[i] = held_within_limit(in[i]);
+    magnitudes |= tildefx::magnitude_bits(input[i]);
+  }
+  if (magnitudes == 0) {
+    std::fill(out, out + n, silentOutput);
+    return;
+  }
   for (int i = 0; i < n; i++) {
     const float s = input[i];
     const Partials t = chebyshev(s);
@@ -126,11 +142,21 @@ void process_chunk(const Weights& a, double margin, float normGain, const float*
     out[i] = static_cast<float>(static_cast<double>(low) * normGain);
   }
   for (int i = 0; i < n; i++)
-    if (!clear[i]) out[i] = static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
+    if (!clear[i])
+      out[i] = input[i] == 0.0f ? silentOutput
+                                : static_cast<float>(static_cast<double>(weighted_sum(a, input[i])) * normGain);
 }
 
-// The weights of the six levels and their sum, computed again only when a
-// level differs from the one they were computed for.
+Weights weights_of(const Overtoner* x) {
+  return {x->weights[0], x->weights[1], x->weights[2], x->weights[3], x->weights[4], x->weights[5]};
+}
+
+// 1 / S for the sum of the weights S, or 0 where S is 0.
+float norm_gain_for(float weightSum) { return weightSum != 0.0f ? static_cast<float>(1.0 / weightSum) : 0.0f; }
+
+// The weights of the six levels, their sum and the output for silence,
+// computed again only when a level differs from the one they were computed
+// for.
 void update_weights(Overtoner* x) {
   const float levels[6] = {x->level1, x->level2, x->level3, x->level4, x->level5, x->level7};
   bool same = true;
@@ -142,6 +168,8 @@ void update_weights(Overtoner* x) {
   }
   const float* a = x->weights;
   x->weightSum = static_cast<float>(static_cast<long double>(a[1]) + a[0] + a[2] + a[3] + a[4] + a[5]);
+  x->silentOutput =
+      static_cast<float>(static_cast<double>(weighted_sum(weights_of(x), 0.0f)) * norm_gain_for(x->weightSum));
 }
 
 host::Word* overtoner_perform(host::Word* w) {
@@ -151,14 +179,14 @@ host::Word* overtoner_perform(host::Word* w) {
   const int n = static_cast<int>(w[4]);
 
   update_weights(x);
-  const Weights a{x->weights[0], x->weights[1], x->weights[2], x->weights[3], x->weights[4], x->weights[5]};
+  const Weights a = weights_of(x);
   const float sum = x->weightSum;
-  x->normGain = sum != 0.0f ? static_cast<float>(1.0 / sum) : 0.0f;
+  x->normGain = norm_gain_for(sum);
   const float normGain = x->normGain;
 
   const double margin = SUM_MARGIN * sum;
   for (int start = 0; start < n; start += CHUNK)
-    process_chunk(a, margin, normGain, in + start, out + start, std::min(CHUNK, n - start));
+    process_chunk(a, margin, normGain, x->silentOutput, in + start, out + start, std::min(CHUNK, n - start));
   return w + 5;
 }
 

@@ -21,4 +21,5 @@ struct Overtoner {
   float weightedLevels[6];
   float weights[6];
   float weightSum;
+  float silentOutput;  // the output for a sample of 0 at these weights
 };

@@ -26,6 +26,6 @@ inline constexpr Parameter PARAMETERS[] = {P1, P2, P3, P4, P5, P7};
 
 inline constexpr tildefx::Description DESCRIPTION = tildefx::describe(
     "Chebyshev waveshaper: the partials 1 to 5 and 7 of the input, each at a level in dB.",
-    tildefx::Category::Waveshaper, 1, 1, false, PARAMETERS);
+    tildefx::Category::Waveshaper, 1, 1, false, PARAMETERS, true);
 
 }  // namespace overtoner

@@ -31,6 +31,6 @@ inline constexpr Parameter PARAMETERS[] = {MID_GAIN, SIDE_GAIN, MODE};
 
 inline constexpr tildefx::Description DESCRIPTION = tildefx::describe(
     "Stereo matrix between left/right and mid/side, with separate mid and side gains.", tildefx::Category::Utility,
-    2, 2, false, PARAMETERS);
+    2, 2, false, PARAMETERS, true);
 
 }  // namespace sidesplit

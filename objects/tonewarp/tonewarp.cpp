@@ -3,10 +3,10 @@
 // crossfaded with triangular weights so that each tap jumps back while it is
 // silent. The shifted output is fed back through a DC-blocking high-pass and
 // an arctangent into the line, so each echo is shifted again.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "crossfade.h"
 #include "delay_line.h"
 #include "glide.h"
 #include "held_writes.h"
@@ -21,9 +21,7 @@ namespace {
 host::Class* tonewarpClass;
 
 constexpr int32_t LINE_LENGTH = 1 << 20;  // the delay line and the steps of the window
-constexpr long LINE_BYTES = LINE_LENGTH * static_cast<long>(sizeof(float));
 
-const char* const MEMORY_ERROR = "not enough memory for the delay line.";
 const char* const RATE_ERROR = "sample rate must be >= 126 Hz; the previous rate stays.";
 
 // Below this rate the pole of the feedback high-pass would turn negative, and
@@ -62,15 +60,6 @@ float interval_ratio(const int interval[2]) {
   return static_cast<float>(interval[0]) / static_cast<float>(interval[1]);
 }
 
-// A block size as a divisor: an empty block counts as one sample.
-double at_least_one(float blockSize) { return blockSize < 1.0f ? 1.0 : blockSize; }
-
-// One second's worth of blocks at the recorded rate and block size.
-int32_t blocks_per_second(const Tonewarp* x) {
-  const double blocks = std::trunc(x->sampleRate) / at_least_one(x->vectorSize);
-  return static_cast<int32_t>(std::min(blocks, 2147483647.0));
-}
-
 void* tonewarp_new() {
   auto* x = static_cast<Tonewarp*>(host::newobject(tonewarpClass));
   if (x == nullptr) return nullptr;
@@ -78,21 +67,14 @@ void* tonewarp_new() {
   host::outlet_new(x, "signal");
   x->sampleRate = 44100.0f;
   x->vectorSize = 64.0f;
-  x->ringBuffer = static_cast<float*>(host::sysmem_newptr(LINE_BYTES));
-  if (x->ringBuffer == nullptr) {
-    host::error("%s", MEMORY_ERROR);
-    return nullptr;
-  }
-  std::fill(x->ringBuffer, x->ringBuffer + LINE_LENGTH, 0.0f);
-  x->targetTime = 0.3f;
-  x->currentTime = 0.3f;
-  x->timeStep = 0.0f;
+  x->ringBuffer = tildefx::new_ring_buffer(LINE_LENGTH, tildefx::BufferSource::Sysmem);
+  if (x->ringBuffer == nullptr) return nullptr;
+  x->time = {0.3f, 0.3f, 0.0f};
   for (int k = 0; k < TONEWARP_INTERVALS; k++) x->intervalTable[k] = interval_ratio(INTERVALS[k]);
   x->pitchIndex = 0;
   x->feedback.set(0.5f);
   x->octave = 0.0f;
-  x->targetDepth = 0.25f;
-  x->currentDepth = 0.25f;
+  x->depth = {0.25f, 0.25f, 0.0f, 0};
   x->windowTableLength = LINE_LENGTH;
   x->indexMask = LINE_LENGTH - 1;
   x->writeStage = tildefx::WriteStage{};  // a DC blocker at every gain, no low-pass
@@ -109,9 +91,7 @@ void tonewarp_free(Tonewarp* x) {
 // The delay glides to its new value in half a second.
 void tonewarp_time(Tonewarp* x, double ms) {
   if (!tildefx::check_range(ms, tonewarp::TIME)) return;
-  x->targetTime = static_cast<float>(ms / 1000.0);
-  x->timeStep = static_cast<float>((static_cast<double>(x->targetTime) - x->currentTime) /
-                                   (0.5 * x->sampleRate));
+  tildefx::glide_to(x->time, static_cast<float>(ms / 1000.0), 0.5 * x->sampleRate);
 }
 
 // The argument is an index into the interval table, truncated: 34.9
@@ -135,10 +115,7 @@ void tonewarp_octave(Tonewarp* x, double octaves) {
 // then lands on the target.
 void tonewarp_loop_depth(Tonewarp* x, double percent) {
   if (!tildefx::check_range(percent, tonewarp::LOOP_DEPTH)) return;
-  x->targetDepth = static_cast<float>(percent / 100.0);
-  x->depthStep =
-      static_cast<float>((static_cast<double>(x->targetDepth) - x->currentDepth) / x->sampleRate);
-  x->depthBlocksLeft = blocks_per_second(x);
+  tildefx::glide_in_one_second(x->depth, static_cast<float>(percent / 100.0), x->sampleRate, x->vectorSize);
 }
 
 // The phase minus the whole number of windows 2L that brings it into
@@ -191,24 +168,9 @@ double sweep_half_width(float depth, float delay) {
 }
 
 // Where one tap reads: the line p - 1 samples behind the write index, where
-// p = D - phase + 2; towardNewer is the interpolation fraction.
-struct TapPlace {
-  int32_t readIndex;
-  float towardNewer;
-};
-
-TapPlace place_tap(int32_t mask, int32_t writeIndex, float delay, float phase) {
-  const float position = static_cast<float>(static_cast<double>(delay) - phase + 2.0);
-  const int32_t whole = static_cast<int32_t>(position);
-  const float fraction = static_cast<float>(static_cast<double>(position) - whole);
-  TapPlace place;
-  place.towardNewer = static_cast<float>(1.0 - fraction);
-  place.readIndex = (writeIndex - whole) & mask;
-  return place;
-}
-
-float read_tap(tildefx::DelayLine line, TapPlace place) {
-  return line.read(place.readIndex, place.towardNewer);
+// p = D - phase + 2.
+tildefx::ReadPlace place_tap(int32_t mask, int32_t writeIndex, float delay, float phase) {
+  return tildefx::place_behind(writeIndex, static_cast<float>(static_cast<double>(delay) - phase + 2.0), mask);
 }
 
 // The samples of one block. Messages arrive between blocks, so the fields
@@ -218,28 +180,25 @@ void process_block(Tonewarp* x, const float* in, float* out, int n) {
   const float tableLength = static_cast<float>(x->windowTableLength);
   const float sampleRate = x->sampleRate;
   const float shiftRate = x->shiftRate;
-  const float targetTime = x->targetTime;
-  const float depthStep = x->depthStep;
   const float feedbackStep = x->feedback.step(static_cast<float>(1.0 / n));
-  float currentTime = x->currentTime;
-  float timeStep = x->timeStep;
-  float currentDepth = x->currentDepth;
+  tildefx::Glide time = x->time;
+  tildefx::CountedGlide depth = x->depth;
   float feedback = x->feedback.current;
   float phase1 = x->phase1;
   float phase2 = x->phase2;
   float windowIndex1 = x->windowIndex1;
   float windowIndex2 = x->windowIndex2;
-  TapPlace tap1Place{x->readIndex1, 0.0f};
-  TapPlace tap2Place{x->readIndex2, 0.0f};
+  tildefx::ReadPlace tap1Place{x->readIndex1, 0.0f};
+  tildefx::ReadPlace tap2Place{x->readIndex2, 0.0f};
   int32_t writeIndex = x->writeIndex;
   const tildefx::DelayLine line{x->ringBuffer, mask};
   tildefx::HeldWrites writes(line, writeIndex, x->writeStage, in, out);
 
   tildefx::run_reads_then_writes(writes, n, [&](int i) {
-    const float delay = delay_in_samples(currentTime, sampleRate);
-    if (currentDepth < 0.01f) currentDepth = 0.01f;
+    const float delay = delay_in_samples(time.current, sampleRate);
+    if (depth.current < 0.01f) depth.current = 0.01f;
     phase1 = static_cast<float>(static_cast<double>(phase1) + shiftRate);
-    const double halfWidthExact = sweep_half_width(currentDepth, delay);
+    const double halfWidthExact = sweep_half_width(depth.current, delay);
     phase2 = static_cast<float>(phase1 + halfWidthExact);
     const float halfWidth = static_cast<float>(halfWidthExact);
     phase1 = wrap_phase(phase1, halfWidth);
@@ -249,34 +208,29 @@ void process_block(Tonewarp* x, const float* in, float* out, int n) {
 
     tap1Place = place_tap(mask, writeIndex, delay, phase1);
     tap2Place = place_tap(mask, writeIndex, delay, phase2);
-    writes.before_read(i, writeIndex, tap1Place.readIndex);
-    writes.before_read(i, writeIndex, tap2Place.readIndex);
-    const float tap1 = read_tap(line, tap1Place);
-    const float tap2 = read_tap(line, tap2Place);
-    // Weights (1 + W) / 2 of the two taps add up to 1: the halving comes last.
-    const double weight1 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(windowIndex1), LINE_LENGTH);
-    const double weight2 = 1.0 + tildefx::crossfade_triangle(static_cast<int32_t>(windowIndex2), LINE_LENGTH);
-    const double weighted1 = tap1 * weight1;
-    const double weighted2 = tap2 * weight2;
-    const float sum = static_cast<float>(weighted1 + weighted2);
-    writes.hold(i, static_cast<float>(2.0 * feedback), static_cast<float>(0.5 * sum));
+    writes.before_read(i, writeIndex, tap1Place.index);
+    writes.before_read(i, writeIndex, tap2Place.index);
+    // The taps cross-fade by their places in the window.
+    const float crossfaded =
+        tildefx::crossfade_two_reads(line.read(tap1Place), static_cast<int32_t>(windowIndex1), line.read(tap2Place),
+                                     static_cast<int32_t>(windowIndex2), LINE_LENGTH);
+    writes.hold(i, static_cast<float>(2.0 * feedback), crossfaded);
     writeIndex = (writeIndex + 1) & mask;
 
     feedback = static_cast<float>(static_cast<double>(feedback) + feedbackStep);
-    currentDepth = static_cast<float>(static_cast<double>(currentDepth) + depthStep);
-    tildefx::glide_step(currentTime, targetTime, timeStep);
+    tildefx::counted_glide_step(depth);
+    tildefx::glide_step(time);
   });
 
-  x->currentTime = currentTime;
-  x->timeStep = timeStep;
-  x->currentDepth = currentDepth;
+  x->time = time;
+  x->depth.current = depth.current;
   x->feedback.current = feedback;
   x->phase1 = phase1;
   x->phase2 = phase2;
   x->windowIndex1 = windowIndex1;
   x->windowIndex2 = windowIndex2;
-  x->readIndex1 = tap1Place.readIndex;
-  x->readIndex2 = tap2Place.readIndex;
+  x->readIndex1 = tap1Place.index;
+  x->readIndex2 = tap2Place.index;
   x->writeIndex = writeIndex;
   x->writeStage = writes.stage;
 }
@@ -297,23 +251,13 @@ host::Word* tonewarp_perform(host::Word* w) {
   }
   if (n > 0) process_block(x, in, out, n);
 
-  tildefx::glide_count_block(x->depthBlocksLeft, x->currentDepth, x->targetDepth, x->depthStep);
+  tildefx::count_block(x->depth);
   x->feedback.end_block();
   return w + 5;
 }
 
 // The same routine, compiled for processors with AVX2.
 TILDEFX_AVX2_ROUTINE host::Word* tonewarp_perform_avx2(host::Word* w) { return tonewarp_perform(w); }
-
-// A depth glide counts its second in blocks. When the block size changes
-// while one runs, the count is converted so that the glide still lasts the
-// same number of samples, instead of carrying its step far past the target.
-void keep_depth_glide_length(Tonewarp* x, float newBlockSize) {
-  if (x->depthBlocksLeft <= 0) return;
-  const double samplesLeft = x->depthBlocksLeft * at_least_one(x->vectorSize);
-  x->depthBlocksLeft =
-      static_cast<int32_t>(std::min(samplesLeft / at_least_one(newBlockSize), 2147483647.0));
-}
 
 void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
   tildefx::add_perform_one_in_one_out(
@@ -324,7 +268,9 @@ void tonewarp_dsp(Tonewarp* x, host::Signal** signals, short* /*connections*/) {
     host::error("%s", RATE_ERROR);
     sampleRate = x->sampleRate;
   }
-  if (blockSize != x->vectorSize) keep_depth_glide_length(x, blockSize);
+  // A depth glide counts its second in blocks: a new block size converts the
+  // count, so that the glide still lasts the same number of samples.
+  if (blockSize != x->vectorSize) tildefx::keep_glide_length(x->depth, x->vectorSize, blockSize);
   x->vectorSize = blockSize;
   x->sampleRate = sampleRate;
 }

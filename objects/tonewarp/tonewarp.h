@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "host.h"
-#include "parameter_ramp.h"
+#include "glide.h"
 #include "write_stage.h"
 
 constexpr int TONEWARP_INTERVALS = 35;
@@ -14,17 +14,12 @@ struct Tonewarp {
   float sampleRate;
   float vectorSize;
   float* ringBuffer;   // the delay line, 2^20 samples
-  float targetTime;    // seconds
-  float currentTime;
-  float timeStep;      // per sample while gliding
+  tildefx::Glide time;  // seconds, gliding by a per-sample step
   float intervalTable[TONEWARP_INTERVALS];  // pitch ratios from unison to the octave
   int32_t pitchIndex;
   tildefx::BlockRamp feedback;  // percent / 200: the loop gain is twice this
   float octave;
-  float targetDepth;  // half-width of the sweep window as a fraction of the delay
-  float currentDepth;
-  float depthStep;
-  int32_t depthBlocksLeft;
+  tildefx::CountedGlide depth;  // half-width of the sweep window as a fraction of the delay
   float phase1;  // sweep phase of tap 1 in samples, within (-L, L]
   float phase2;  // phase1 + L, wrapped the same way
   float windowIndex1;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "lv2_reference.h"
 #include "lv2_world.h"
 #include "object_descriptions.h"
 #include "rig.h"
@@ -53,7 +54,7 @@ TEST(Lv2Ports, TheControlsAreTheDescribedParameters) {
   }
 }
 
-TEST(Lv2Ports, TheLatencyPortComesLastAndReadsZero) {
+TEST(Lv2Ports, TheLatencyPortComesLastAndReadsTheLatency) {
   for (const std::string& object : all_objects()) {
     const LilvPlugin* plugin = find_plugin(object);
     ASSERT_TRUE(lilv_plugin_has_latency(plugin)) << object;
@@ -61,7 +62,7 @@ TEST(Lv2Ports, TheLatencyPortComesLastAndReadsZero) {
     Lv2Instance instance(object);
     ASSERT_TRUE(instance.created()) << object;
     instance.run(test_input(object == "sidesplit" ? 2 : 1, 256), {64});
-    EXPECT_EQ(instance.latency(), 0.0f) << object;
+    EXPECT_EQ(instance.latency(), static_cast<float>(fifo_latency(object, 64) + own_latency(object, 64))) << object;
   }
 }
 
@@ -99,7 +100,10 @@ TEST(Lv2Ports, TheDemoPresetSoundsAsTheDemoSettings) {
       if (!is_note_list(message)) rig.send(message);
     rig.console();
     const Channels input = test_input(object == "sidesplit" ? 2 : 1, 16384, 256);
-    EXPECT_EQ(first_difference(rig.run_channels(input), plugin.run(input, {64})), "") << object;
+    // The stand-in host at the same block length holds the object's own
+    // latency too; the FIFO's comes on top.
+    EXPECT_EQ(first_difference(late(rig.run_channels(input), fifo_latency(object, 64)), plugin.run(input, {64})), "")
+        << object;
     EXPECT_EQ(plugin.log(), std::vector<std::string>{}) << object;
   }
 }

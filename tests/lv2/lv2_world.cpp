@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 #include <lv2/presets/presets.h>
 #include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <cmath>
 #include <cstdarg>
@@ -46,19 +49,37 @@ std::string port_value(const LilvPlugin* plugin, const LilvPort* port, const cha
   return text;
 }
 
+thread_local int hostCallbacks = 0;
+thread_local bool pluginRunning = false;
+
+// Marks a call back into the host while it lives.
+struct HostCallback {
+  HostCallback() { hostCallbacks++; }
+  ~HostCallback() { hostCallbacks--; }
+};
+
+}  // namespace
+
 std::string number_text(float value) {
   std::ostringstream text;
-  text.precision(9);
+  text.precision(17);
   text << static_cast<double>(value);
   return text.str();
 }
 
-}  // namespace
+bool in_plugin_run() { return pluginRunning && hostCallbacks == 0; }
 
 std::string message_for(const ControlPort& port, float value) {
   if (!port.selectors.empty()) return port.selectors.at(static_cast<size_t>(value));
   if (port.inlet >= 0) return std::to_string(port.inlet) + ": " + number_text(value);
   return port.symbol + " " + number_text(value);
+}
+
+std::string lv2_command(const std::string& command, const std::string& extraPath) {
+  std::string environment = "LV2_PATH=" TILDEFX_LV2_DIR + (extraPath.empty() ? "" : ":" + extraPath) + " ";
+  if (std::string(TILDEFX_LV2_PRELOAD) != "")
+    environment += "LD_PRELOAD='" TILDEFX_LV2_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
+  return environment + command;
 }
 
 const LilvPlugin* find_plugin(const std::string& object) {
@@ -116,18 +137,41 @@ std::vector<ControlPort> control_ports(const std::string& object) {
   return ports;
 }
 
-// The host's side: a URID map and a log that keeps every line.
+// The host's side: a URID map and a log that keeps every line; options
+// and a worker that keeps its jobs, when offered.
 struct Lv2Instance::Host {
   std::map<std::string, LV2_URID> uris;
   std::vector<std::string> lines;
-  bool running = false;  // inside the plug-in's run
+  std::vector<std::vector<uint8_t>> jobs;
+  int32_t nominalBlockLength = 0;
+  int32_t maxBlockLength = 4096;
   LV2_URID_Map map{this, map_uri};
   LV2_Log_Log log{this, log_printf, log_vprintf};
+  LV2_Worker_Schedule schedule{this, schedule_work};
+  LV2_Options_Option options[3] = {};
   LV2_Feature mapFeature{LV2_URID__map, &map};
   LV2_Feature logFeature{LV2_LOG__log, &log};
-  const LV2_Feature* features[3] = {&mapFeature, &logFeature, nullptr};
+  LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
+  LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
+  std::vector<const LV2_Feature*> features = {&mapFeature, &logFeature};
+
+  explicit Host(HostOffer offer) {
+    if (offer.nominalBlockLength > 0) {
+      nominalBlockLength = offer.nominalBlockLength;
+      const LV2_URID intType = map_uri(this, LV2_ATOM__Int);
+      options[0] = {LV2_OPTIONS_INSTANCE, 0, map_uri(this, LV2_BUF_SIZE__nominalBlockLength), sizeof(int32_t),
+                    intType, &nominalBlockLength};
+      options[1] = {LV2_OPTIONS_INSTANCE, 0, map_uri(this, LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), intType,
+                    &maxBlockLength};
+      features.push_back(&optionsFeature);
+    }
+    if (offer.worker) features.push_back(&scheduleFeature);
+    features.push_back(nullptr);
+    jobs.reserve(1024);
+  }
 
   static LV2_URID map_uri(LV2_URID_Map_Handle handle, const char* uri) {
+    HostCallback callback;
     auto& uris = static_cast<Host*>(handle)->uris;
     auto found = uris.find(uri);
     if (found != uris.end()) return found->second;
@@ -136,13 +180,14 @@ struct Lv2Instance::Host {
     return id;
   }
   static int log_vprintf(LV2_Log_Handle handle, LV2_URID type, const char* format, va_list arguments) {
+    HostCallback callback;
     Host* host = static_cast<Host*>(handle);
     char text[1024];
     const int length = std::vsnprintf(text, sizeof text, format, arguments);
     std::string line = text;
     if (!line.empty() && line.back() == '\n') line.pop_back();
     // Only traces may be logged from the audio thread.
-    if (host->running && type != map_uri(handle, LV2_LOG__Trace)) line = "not a trace: " + line;
+    if (pluginRunning && type != map_uri(handle, LV2_LOG__Trace)) line = "not a trace: " + line;
     host->lines.push_back(line);
     return length;
   }
@@ -153,11 +198,18 @@ struct Lv2Instance::Host {
     va_end(arguments);
     return length;
   }
+  static LV2_Worker_Status schedule_work(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
+    HostCallback callback;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    static_cast<Host*>(handle)->jobs.emplace_back(bytes, bytes + size);
+    return LV2_WORKER_SUCCESS;
+  }
 };
 
-Lv2Instance::Lv2Instance(const std::string& object) : plugin_(find_plugin(object)), host_(new Host) {
+Lv2Instance::Lv2Instance(const std::string& object, HostOffer offer)
+    : plugin_(find_plugin(object)), host_(new Host(offer)) {
   if (plugin_ == nullptr) return;
-  instance_ = lilv_plugin_instantiate(plugin_, 44100.0, host_->features);
+  instance_ = lilv_plugin_instantiate(plugin_, 44100.0, host_->features.data());
   if (instance_ == nullptr) return;
   const uint32_t count = lilv_plugin_get_num_ports(plugin_);
   controls_.assign(count, 0.0f);
@@ -169,9 +221,7 @@ Lv2Instance::Lv2Instance(const std::string& object) : plugin_(find_plugin(object
     } else if (port_is(plugin_, port, LILV_URI_ATOM_PORT)) {
       notesPort_ = static_cast<int>(i);
     } else if (!input) {
-      latencyPort_ = static_cast<int>(i);
-      controls_[i] = NAN;  // until the plug-in writes it
-      lilv_instance_connect_port(instance_, i, &controls_[i]);
+      lilv_instance_connect_port(instance_, i, &latency_);
     } else {
       LilvNode* def = nullptr;
       lilv_port_get_range(plugin_, port, &def, nullptr, nullptr);
@@ -180,10 +230,12 @@ Lv2Instance::Lv2Instance(const std::string& object) : plugin_(find_plugin(object
       lilv_instance_connect_port(instance_, i, &controls_[i]);
     }
   }
-  notes_.assign(4096, 0);
+  notes_.assign(4096 + 4, 0);
+  notesStart_ = offer.misalignedNotes ? 4 : 0;
   lv2_atom_forge_init(&forge_, &host_->map);
-  if (notesPort_ >= 0) lilv_instance_connect_port(instance_, static_cast<uint32_t>(notesPort_), notes_.data());
-  lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
+  if (notesPort_ >= 0)
+    lilv_instance_connect_port(instance_, static_cast<uint32_t>(notesPort_), notes_.data() + notesStart_);
+  lv2_atom_forge_set_buffer(&forge_, notes_.data() + notesStart_, 4096);
   lv2_atom_forge_sequence_head(&forge_, &frame_, 0);
   lilv_instance_activate(instance_);
 }
@@ -202,32 +254,45 @@ void Lv2Instance::set(const std::string& symbol, float value) {
   controls_[lilv_port_get_index(plugin_, port)] = value;
 }
 
-void Lv2Instance::midi(uint8_t status, uint8_t note, uint8_t velocity) {
+void Lv2Instance::midi(uint8_t status, uint8_t note, uint8_t velocity, int64_t frame) {
   const uint8_t message[3] = {status, note, velocity};
-  lv2_atom_forge_frame_time(&forge_, 0);
+  lv2_atom_forge_frame_time(&forge_, frame);
   lv2_atom_forge_atom(&forge_, sizeof message, Host::map_uri(host_.get(), LV2_MIDI__MidiEvent));
   lv2_atom_forge_write(&forge_, message, sizeof message);
 }
 
-Channels Lv2Instance::run(const Channels& input, const std::vector<int>& blockSizes) {
+Channels Lv2Instance::run(const Channels& input, const std::vector<int>& cycleLengths,
+                          const std::function<void(size_t, size_t)>& beforeCycle) {
   const size_t length = input.empty() ? 0 : input[0].size();
   Channels output(audioOut_.size(), std::vector<float>(length, 0.0f));
   Channels in = input;  // the plug-in may not write its inputs, but lilv takes them as void*
   size_t start = 0;
-  for (size_t block = 0; start < length; block++) {
-    const size_t n = std::min(length - start, static_cast<size_t>(blockSizes[block % blockSizes.size()]));
+  for (size_t cycle = 0; start < length; cycle++) {
+    if (beforeCycle) beforeCycle(cycle, start);
+    const size_t n = std::min(length - start, static_cast<size_t>(cycleLengths[cycle % cycleLengths.size()]));
     for (size_t c = 0; c < audioIn_.size(); c++) lilv_instance_connect_port(instance_, audioIn_[c], &in[c][start]);
     for (size_t c = 0; c < audioOut_.size(); c++)
       lilv_instance_connect_port(instance_, audioOut_[c], &output[c][start]);
-    host_->running = true;
+    pluginRunning = true;
     lilv_instance_run(instance_, static_cast<uint32_t>(n));
-    host_->running = false;
+    pluginRunning = false;
     // The notes went with this run: start an empty sequence for the next.
-    lv2_atom_forge_set_buffer(&forge_, notes_.data(), notes_.size());
+    lv2_atom_forge_set_buffer(&forge_, notes_.data() + notesStart_, 4096);
     lv2_atom_forge_sequence_head(&forge_, &frame_, 0);
     start += n;
   }
   return output;
+}
+
+size_t Lv2Instance::run_work() {
+  const auto* worker =
+      static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+  std::vector<std::vector<uint8_t>> jobs;
+  jobs.swap(host_->jobs);
+  host_->jobs.reserve(1024);
+  for (const std::vector<uint8_t>& job : jobs)
+    worker->work(lilv_instance_get_handle(instance_), nullptr, nullptr, static_cast<uint32_t>(job.size()), job.data());
+  return jobs.size();
 }
 
 std::vector<std::string> Lv2Instance::log() {
@@ -236,7 +301,6 @@ std::vector<std::string> Lv2Instance::log() {
   return lines;
 }
 
-float Lv2Instance::latency() const { return latencyPort_ < 0 ? NAN : controls_[static_cast<size_t>(latencyPort_)]; }
 
 namespace {
 void keep_port_value(const char* symbol, void* values, const void* value, uint32_t size, uint32_t /*type*/) {
@@ -248,7 +312,7 @@ std::vector<std::map<std::string, float>> preset_values(const std::string& objec
   std::vector<std::map<std::string, float>> presets;
   const LilvPlugin* plugin = find_plugin(object);
   if (plugin == nullptr) return presets;
-  Lv2Instance::Host host;
+  Lv2Instance::Host host(HostOffer{});
   LilvNode* presetClass = uri_node(LV2_PRESETS__Preset);
   LilvNodes* related = lilv_plugin_get_related(plugin, presetClass);
   LILV_FOREACH(nodes, i, related) {
