@@ -6,18 +6,20 @@
 # keeping the form check_modules.sh checks (TABLE is host_libraries.txt),
 # README.txt naming every file; and tildefx.exe from win64 under WINE, in a
 # fresh prefix, says its version, lists every object and renders bit for bit
-# as the Linux TOOL does.
+# as the Linux TOOL does. The archive is unpacked into a folder whose name
+# lies outside any ANSI code page, as a user's folder may.
 zip=$1 version=$2 objects=$3 tool=$4 compare=$5 wine=$6 table=$7
 [ -f "$zip" ] || { echo "no $zip: scripts/package windows makes it"; exit 1; }
 source "$(dirname "$0")/package_checks.sh"
 
-mkdir "$work/zip"
-(cd "$work/zip" && cmake -E tar xf "$zip")
+unpacked=$work/ファイル
+mkdir "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$zip")
 top=tildefx-$version-windows
-root=$work/zip/$top
+root=$unpacked/$top
 modules=$( (sed 's/$/.mxe/' "$objects"; printf '%s\n' MaxAPI.dll MaxAudio.dll MAXCRT.dll tildefx_host.dll tildefx.exe) | sort)
 expected=$( (echo README.txt; echo LICENSE.txt; for form in win32 win64; do sed "s|^|$form/|" <<< "$modules"; done) | sort)
-[ "$(ls "$work/zip")" = "$top" ] || fail "the top of the archive holds $(ls "$work/zip"), not the one folder $top"
+[ "$(ls "$unpacked")" = "$top" ] || fail "the top of the archive holds $(ls "$unpacked"), not the one folder $top"
 [ "$(cd "$root" && find . -type f | sed 's|^\./||' | sort)" = "$expected" ] ||
   fail "the archive holds: $(cd "$root" && find . -type f | sort | tr '\n' ' ')"
 
@@ -33,16 +35,21 @@ for form in win32:pei-i386 win64:pei-x86-64; do
     $(sed 's/~$//' "$objects") 2> /dev/null) || fail "${form%%:*}: $checked"
 done
 
-# One wine start in a fresh prefix runs the tool three times.
+# One wine start in a fresh prefix runs the tool three times, from its own
+# folder.
 cd "$work"
 make_input in.wav
 "$tool" render --quiet overtoner~ in.wav linux-out.wav "p2 0" "p3 -6"
-exe="Z:$(tr / '\\' <<< "$root/win64/tildefx.exe")"
-printf '@echo off\r\n"%s" --version > version.txt 2>&1\r\n"%s" list > list.txt 2>&1\r\n' "$exe" "$exe" > runs.bat
-printf '"%s" render --quiet overtoner~ in.wav windows-out.wav "p2 0" "p3 -6" > render.txt 2>&1\r\n' "$exe" >> runs.bat
+cp in.wav "$root/win64/"
+printf '@echo off\r\ntildefx.exe --version > version.txt 2>&1\r\ntildefx.exe list > list.txt 2>&1\r\n' > runs.bat
+printf 'tildefx.exe render --quiet overtoner~ in.wav out.wav "p2 0" "p3 -6" > render.txt 2>&1\r\n' >> runs.bat
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
-"$wine" cmd /c runs.bat > wine.txt 2>&1 || true
+(cd "$root/win64" && "$wine" cmd /c "Z:$(tr / '\\' <<< "$work/runs.bat")") > wine.txt 2>&1 || true
 "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
+for file in version.txt list.txt render.txt out.wav; do
+  [ -f "$root/win64/$file" ] && mv "$root/win64/$file" "$work/"
+done
+mv out.wav windows-out.wav 2> /dev/null || true
 [ "$(tr -d '\r' < version.txt)" = "tildefx $version" ] || fail "tildefx.exe --version says: $(cat version.txt wine.txt)"
 [ "$(tr -d '\r' < list.txt)" = "$(sorted_objects "$objects")" ] || fail "tildefx.exe list says: $(cat list.txt)"
 [ -f windows-out.wav ] && "$compare" linux-out.wav windows-out.wav | grep -qx "45056 0" ||
