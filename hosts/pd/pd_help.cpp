@@ -3,6 +3,9 @@
 // @NAME.range@ stands for a text ("1 to 5000") and @NAME.box@ for a number
 // box's lower and upper limit, the 32-bit floats the object accepts
 // ("0.0100000007 10"). Run by the build.
+//
+// pd_help --objects OUT: writes the library's object list for deken, one
+// "NAME~<tab>SUMMARY" a line.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,11 +46,21 @@ std::string value_of(const tildefx::Description& description, const std::string&
   fail("@" + key + "@ is neither NAME.range nor NAME.box");
 }
 
+int write_object_list(const char* path) {
+  std::ofstream out(path);
+  for (const tildefx::NamedDescription& object : OBJECT_DESCRIPTIONS)
+    out << object.name << '\t' << object.description->summary << '\n';
+  out.close();
+  if (!out) fail(std::string("cannot write ") + path);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--objects") == 0) return write_object_list(argv[2]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: pd_help OBJECT IN OUT\n");
+    std::fprintf(stderr, "usage: pd_help OBJECT IN OUT, or pd_help --objects OUT\n");
     return 2;
   }
   const tildefx::Description* description = tildefx::find_description(OBJECT_DESCRIPTIONS, argv[1]);

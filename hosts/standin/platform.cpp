@@ -1,10 +1,14 @@
 #include "platform.h"
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -20,15 +24,55 @@ const char PATH_LIST_SEPARATOR = ';';
 
 bool allowed_in_object_name(char c) { return c != '/' && c != '\\' && c != ':'; }
 
+std::wstring wide(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring result(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
+  return result;
+}
+
+std::string utf8(const std::wstring& text) {
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
+                      nullptr);
+  return result;
+}
+
 std::string builtin_plugin_folder() {
   HMODULE self = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&builtin_plugin_folder), &self);
-  char path[MAX_PATH] = {0};
-  const DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
-  std::string folder(path, length);
-  const size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? "." : folder.substr(0, slash);
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&builtin_plugin_folder), &self))
+    return "";
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length;
+  while ((length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+    path.resize(path.size() * 2);
+  path.resize(length);
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? "" : utf8(path.substr(0, slash));
+}
+
+std::string plugin_path_variable() {
+  const wchar_t* value = _wgetenv(L"TILDEFX_PATH");
+  return value == nullptr ? "" : utf8(value);
+}
+
+bool is_plain_file(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::vector<std::string> names_in_folder(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(wide(folder + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(utf8(entry.cFileName));
+  while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return names;
 }
 
 PluginMain load_plugin_main(const std::string& path, std::string& errorText) {
@@ -38,7 +82,7 @@ PluginMain load_plugin_main(const std::string& path, std::string& errorText) {
   for (char& c : windowsPath)
     if (c == '/') c = '\\';
   const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE library = LoadLibraryA(windowsPath.c_str());
+  HMODULE library = LoadLibraryW(wide(windowsPath).c_str());
   const DWORD code = GetLastError();
   SetErrorMode(previousMode);
   if (library == nullptr) {
@@ -57,7 +101,36 @@ const char PATH_LIST_SEPARATOR = ':';
 
 bool allowed_in_object_name(char c) { return c != '/'; }
 
-std::string builtin_plugin_folder() { return TILDEFX_PLUGIN_DIR; }
+// The folder plugins beside this library, found from where the library was
+// loaded: the build's plug-in folder, or lib/tildefx/plugins of an installed
+// or copied prefix, wherever it lies.
+std::string builtin_plugin_folder() {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&builtin_plugin_folder), &self) == 0 || self.dli_fname == nullptr)
+    return "";
+  const std::string library = self.dli_fname;
+  const size_t slash = library.rfind('/');
+  return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/plugins";
+}
+
+std::string plugin_path_variable() {
+  const char* value = std::getenv("TILDEFX_PATH");
+  return value == nullptr ? "" : value;
+}
+
+bool is_plain_file(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::vector<std::string> names_in_folder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) return names;
+  while (dirent* entry = readdir(directory)) names.push_back(entry->d_name);
+  closedir(directory);
+  return names;
+}
 
 namespace {
 // Why a file cannot be a whole shared library of this machine, or empty

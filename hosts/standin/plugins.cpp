@@ -1,10 +1,6 @@
 // Finding object plug-ins on the search path, loading them and keeping the
 // classes their main registers.
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -18,11 +14,6 @@ std::vector<std::string> extraFolders;
 std::map<std::string, host::Class*> classes;
 
 using platform::PLUGIN_SUFFIX;
-
-bool file_exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // A name that can only mean a file inside a search folder.
 bool plausible_object_name(const std::string& name) {
@@ -56,13 +47,12 @@ void set_extra_plugin_folders(const std::vector<std::string>& folders) { extraFo
 
 std::vector<std::string> plugin_folders() {
   std::vector<std::string> folders = extraFolders;
-  if (const char* fromEnvironment = std::getenv("TILDEFX_PATH")) {
-    std::stringstream list(fromEnvironment);
-    std::string folder;
-    while (std::getline(list, folder, platform::PATH_LIST_SEPARATOR))
-      if (!folder.empty()) folders.push_back(folder);
-  }
-  folders.push_back(platform::builtin_plugin_folder());
+  std::stringstream list(platform::plugin_path_variable());
+  std::string folder;
+  while (std::getline(list, folder, platform::PATH_LIST_SEPARATOR))
+    if (!folder.empty()) folders.push_back(folder);
+  const std::string builtin = platform::builtin_plugin_folder();
+  if (!builtin.empty()) folders.push_back(builtin);
   return folders;
 }
 
@@ -70,14 +60,9 @@ std::vector<std::string> list_objects() {
   std::vector<std::string> names;
   const std::string suffix = PLUGIN_SUFFIX;
   for (const std::string& folder : plugin_folders()) {
-    DIR* directory = opendir(folder.c_str());
-    if (directory == nullptr) continue;
-    while (dirent* entry = readdir(directory)) {
-      const std::string file = entry->d_name;
+    for (const std::string& file : platform::names_in_folder(folder))
       if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
         names.push_back(file.substr(0, file.size() - suffix.size()));
-    }
-    closedir(directory);
   }
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -91,7 +76,7 @@ host::Class* find_or_load_class(const std::string& objectName) {
   if (plausible_object_name(objectName)) {
     for (const std::string& folder : folders) {
       const std::string path = folder + "/" + objectName + PLUGIN_SUFFIX;
-      if (file_exists(path)) return load_plugin(objectName, path);
+      if (platform::is_plain_file(path)) return load_plugin(objectName, path);
     }
   }
   print_host_line(true, "no object '" + objectName + "' found (searched: " + join(folders, ", ") + ")");

@@ -3,6 +3,7 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_CXX_COMPILER ${TILDEFX_TOOL_PREFIX}-g++)
 set(CMAKE_DLLTOOL ${TILDEFX_TOOL_PREFIX}-dlltool)
+set(CMAKE_RC_COMPILER ${TILDEFX_TOOL_PREFIX}-windres)
 set(CMAKE_OBJDUMP ${TILDEFX_TOOL_PREFIX}-objdump)
 set(TILDEFX_CXXFILT ${TILDEFX_TOOL_PREFIX}-c++filt)
 # The math functions come from the host's MAXCRT.dll: no sine and cosine

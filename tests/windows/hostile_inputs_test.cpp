@@ -394,7 +394,7 @@ TEST(HostileInputs, DeviceNamesAreRefusedOnWindows) {
 // 11: a plug-in the user may not read says so, and why.
 TEST(HostileInputs, AnUnreadablePlugInSaysWhy) {
   if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
-  const std::string plugins = linuxTool.substr(0, linuxTool.rfind("/bin/")) + "/plugins/overtoner~.so";
+  const std::string plugins = linuxTool.substr(0, linuxTool.rfind("/bin/")) + "/lib/plugins/overtoner~.so";
   const std::string folder = work + "/locked-plugins";
   shell("mkdir " + folder + " && cp " + shell_word(plugins) + " " + folder + "/locked~.so && chmod 000 " + folder +
         "/locked~.so && chmod 755 " + work);

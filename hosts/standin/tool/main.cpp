@@ -18,30 +18,34 @@ namespace {
 
 const char* const USAGE =
     "usage: tildefx [--path DIR]... COMMAND ...\n"
+    "       tildefx --version\n"
     "\n"
     "commands:\n"
     "  render [options] OBJECT IN OUT [MESSAGE ...]\n"
-    "      runs the audio file IN through OBJECT into OUT (WAV)\n"
-    "      --block N        block size (default 64)\n"
-    "      --rate HZ        sample rate reported to the object (default: IN's)\n"
-    "      --tail SECONDS   keep running on silence after IN ends (default 0)\n"
-    "      --score FILE     timed messages, one 'TIME MESSAGE' per line;\n"
-    "                       TIME in samples (22050) or seconds (0.5s);\n"
-    "                       'TIME dsp RATE BLOCK' rebuilds the signal chain\n"
-    "      --format F       float (default), double, pcm16, pcm24 or pcm32\n"
-    "      --quiet          no progress bar, no information lines\n"
-    "      --max-channels N accept IN with up to N channels (default 64,\n"
-    "                       at most 1024)\n"
-    "      MESSAGE          as in a message box: \"time 500\", \"12tet\", \"0.5\",\n"
-    "                       \"N: ...\" sends to inlet N (\"2: -6\", \"1: 60 100\")\n"
-    "  info OBJECT       lists the object's inlets, outlets and messages, and\n"
-    "                    its parameters with range, unit and start\n"
-    "  list              lists the objects found on the search path\n"
-    "  help              shows this text\n"
+    "                     runs the audio file IN through OBJECT into OUT (WAV)\n"
+    "  info OBJECT        lists the object's inlets, outlets and messages, and\n"
+    "                     its parameters with range, unit and start\n"
+    "  list               lists the objects found on the search path\n"
+    "  help               shows this text\n"
+    "\n"
+    "render options:\n"
+    "  --block N          block size (default 64)\n"
+    "  --rate HZ          sample rate reported to the object (default: IN's)\n"
+    "  --tail SECONDS     keep running on silence after IN ends (default 0)\n"
+    "  --score FILE       timed messages, one 'TIME MESSAGE' per line;\n"
+    "                     TIME in samples (22050) or seconds (0.5s);\n"
+    "                     'TIME dsp RATE BLOCK' rebuilds the signal chain\n"
+    "  --format F         float (default), double, pcm16, pcm24 or pcm32\n"
+    "  --quiet            no progress bar, no information lines\n"
+    "  --max-channels N   accept IN with up to N channels (default 64,\n"
+    "                     at most 1024)\n"
+    "  MESSAGE            as in a message box: \"time 500\", \"12tet\", \"0.5\",\n"
+    "                     \"N: ...\" sends to inlet N (\"2: -6\", \"1: 60 100\")\n"
     "\n"
     "Plug-ins are searched in each --path DIR, then in TILDEFX_PATH\n"
-    "(colon-separated; semicolons on Windows), then in the build's plug-in\n"
-    "folder (on Windows, the folder of tildefx_host.dll).\n";
+    "(colon-separated; semicolons on Windows), then in the folder plugins\n"
+    "beside the host library libtildefx_host.so, lib/tildefx/plugins once\n"
+    "installed (on Windows, the folder of tildefx_host.dll).\n";
 
 int usage_error(const std::string& reason) {
   std::fprintf(stderr, "error: tildefx: %s\n(tildefx help shows the usage)\n", reason.c_str());
@@ -172,6 +176,10 @@ int main(int argc, char** argv) {
   }
   if (command == "info") return run_info(args);
   if (command == "list") return run_list(args);
+  if (command == "--version") {
+    std::printf("tildefx %s\n", TILDEFX_VERSION);
+    return 0;
+  }
   if (command == "help" || command == "--help" || command == "-h") {
     std::fputs(USAGE, stdout);
     return 0;

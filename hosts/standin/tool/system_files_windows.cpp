@@ -18,27 +18,15 @@
 #include <cstring>
 #include <vector>
 
+#include "platform.h"
 #include "system_files.h"
 
 namespace tildefx_tool {
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-  return result;
-}
-
-std::string utf8(const std::wstring& text) {
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
-                      nullptr);
-  return result;
-}
+using standin::platform::utf8;
+using standin::platform::wide;
 
 const std::wstring LONG_PREFIX = L"\\\\?\\";
 
