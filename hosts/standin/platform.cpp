@@ -59,9 +59,17 @@ std::string plugin_path_variable() {
   return value == nullptr ? "" : utf8(value);
 }
 
+// Asked of the opened file, not of its name: Windows gives a name such as
+// nul.mxe or com1.mxe the attributes of a file, and it opens a device.
 bool is_plain_file(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const HANDLE file = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool plain = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+                     (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(file);
+  return plain;
 }
 
 std::vector<std::string> names_in_folder(const std::string& folder) {

@@ -18,5 +18,7 @@ check_pd_render "$prefix/lib/pd/extra/tildefx" "$prefix/bin/tildefx" "$compare"
 for file in share/man/man1/tildefx.1.gz share/doc/tildefx/copyright share/doc/tildefx/README.md; do
   [ -f "$prefix/$file" ] || fail "the prefix holds no $file"
 done
+named=$(grep -rlF "$build/" "$prefix" || true)
+[ -z "$named" ] || fail "files that name the build folder $build: $named"
 [ $status -eq 0 ] && echo "a prefix installed and moved elsewhere works from there"
 exit $status

@@ -24,7 +24,9 @@ expected=$( (echo README.txt; echo LICENSE.txt; for form in win32 win64; do sed 
   fail "the archive holds: $(cd "$root" && find . -type f | sort | tr '\n' ' ')"
 
 for module in $modules; do
-  grep -qF "${module/#*~.mxe/NAME~.mxe}" "$root/README.txt" || fail "README.txt does not name $module"
+  # An object appears as NAME~.mxe and by its name in the list of objects.
+  grep -qF "${module/#*~.mxe/NAME~.mxe}" "$root/README.txt" && grep -qF "${module%.mxe}" "$root/README.txt" ||
+    fail "README.txt does not name $module"
   for form in win32 win64; do
     strings -el "$root/$form/$module" | grep -qx "$version" || fail "$form/$module carries no version resource of $version"
   done

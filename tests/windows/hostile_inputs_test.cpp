@@ -389,6 +389,13 @@ TEST(HostileInputs, DeviceNamesAreRefusedOnWindows) {
   const Outcome onLinux = run_in("linux", {"render", "overtoner~", "in.wav", "nul.wav"});
   EXPECT_EQ(onLinux.status, 0) << onLinux.lines;
   EXPECT_EQ(read_wav(work + "/linux/nul.wav").at(0).size(), 4410u);
+  // Nor is a device taken for a plug-in: nul.mxe would open NUL.
+  for (const char* name : {"nul", "CON", "com1"}) {
+    const Outcome asObject = run_in("windows", {"info", name});
+    EXPECT_EQ(asObject.status, 1);
+    EXPECT_EQ(asObject.lines.rfind("error: tildefx: no object '" + std::string(name) + "' found", 0), 0u)
+        << asObject.lines;
+  }
 }
 
 // 11: a plug-in the user may not read says so, and why.
